@@ -1,0 +1,1 @@
+// Placeholder; the unit is being written.

@@ -1,0 +1,61 @@
+#include "settings/KVXStrings.h"
+
+namespace qv {
+
+namespace {
+
+bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+bool IsBlank(const std::string& text) {
+  for (char c : text)
+    if (!IsBlankOrControl(c))
+      return false;
+  return true;
+}
+
+// A host path on this platform separates with '/'; everything else (Windows form, relative
+// names from the registry) with '\'.
+char SeparatorOf(const std::string& text) {
+#ifdef _WIN32
+  (void)text;
+  return '\\';
+#else
+  if (text.find('\\') == std::string::npos && text.find('/') != std::string::npos)
+    return '/';
+  return '\\';
+#endif
+}
+
+bool IsSeparator(char c) {
+#ifdef _WIN32
+  return c == '\\';
+#else
+  return c == '\\' || c == '/';
+#endif
+}
+
+} // namespace
+
+std::string AddBackslash(const std::string& text) {
+  if (IsBlank(text))
+    return text;
+  if (IsSeparator(text.back()))
+    return text;
+  return text + SeparatorOf(text);
+}
+
+std::string RemoveBackslash(const std::string& text) {
+  if (IsBlank(text))
+    return text;
+  if (IsSeparator(text.back()))
+    return text.substr(0, text.size() - 1);
+  return text;
+}
+
+std::string PadRight(const std::string& text, int width) {
+  if (width > static_cast<int>(text.size()))
+    return text + std::string(static_cast<std::size_t>(width) - text.size(), ' ');
+  return text;
+}
+
+} // namespace qv

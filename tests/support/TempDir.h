@@ -1,0 +1,31 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace qv::test {
+
+// A fresh directory below the system's temporary directory, removed with everything in it
+// when the object goes away.
+class TempDir {
+public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& path() const { return path_; }
+  // The directory as text with a trailing '/', the way the program keeps directories.
+  std::string dir() const;
+  std::string file(const std::string& relative) const;
+
+private:
+  std::filesystem::path path_;
+};
+
+// Whole-file helpers that bypass the code under test.
+void WriteBytes(const std::filesystem::path& file, const std::string& bytes);
+std::string ReadBytes(const std::filesystem::path& file);
+
+} // namespace qv::test
