@@ -1,0 +1,148 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/MacroVocabulary.h"
+#include "core/MainState.h"
+
+// The unit MainProc: start-up, the three game files (UO.CFG, MACROS.TXT, LOGIN.CFG), saving and
+// the configuration sets' files. Every operation works on one MainState.
+//
+// Errors: operations throw qv::Error whose text is the message the user sees ("Cannot open file
+// <path>", "Cannot create file <path>", "'<value>' is not a valid integer value", "'<value>' is
+// not a valid floating point value", or the settings store's own texts). Paths in messages are
+// the full paths as the program forms them from gameDir.
+namespace qv {
+
+// --- Texts of the coded combo boxes (code, " - ", text) ---
+
+// cboxPage: codes "Y", "N", "G".
+inline constexpr std::array<std::string_view, 3> kPageFlipItems = {"Y - Yes", "N - No", "G - GDI"};
+// cboxJrnl: codes "Y", "N".
+inline constexpr std::array<std::string_view, 2> kYesNoItems = {"Y - Yes", "N - No"};
+
+// --- Messages of the save sequence ---
+
+inline constexpr std::string_view kSaveSucceededText =
+    "Ultima Online has been configured successfully off-line.";
+inline constexpr std::string_view kSaveFailedText =
+    "Configuring Ultima Online FAILED!  Please make sure you are not currently running Ultima "
+    "Online.";
+
+// The end line the program writes after every macro block.
+inline constexpr std::string_view kMacroEndLine = "########";
+
+// --- Start-up (run once, while the main window is created) ---
+
+// Reads the game directory, the current set's extension, the UOX switch and the printer font from
+// the registry, fills the parameter lists and creates gameDir + "QRVDAT" when it is missing.
+// A registry value of the wrong type throws the settings store's error; gameDir is derived all
+// the same, and the rest is skipped.
+void StartUp(MainState& state);
+// Copies each game file to its ".OLD" backup and to its "QRVDAT" ".001" copy where that target
+// does not exist yet, then writes "Ext" = "001" of the set "Original Configuration".
+void MakeFirstRunCopies(MainState& state);
+// True when the path (Windows or host form) names an existing directory.
+bool IsExistingDirectory(const std::string& path);
+// Empties and refills walkDirections, windowNames, skillNames and spellNames.
+void FillParameterLists(MainState& state);
+
+// The game directory derived from an "ExePath" value: cut after its last '\' or '/', or after 13
+// characters when it has neither, and ended with a separator. An empty value counts as missing.
+std::string GameDirFromExePath(const std::string& exePath);
+// The extension itself when it is made only of decimal digits, else the default "001".
+std::string ValidSetExt(const std::string& ext);
+
+// gameDir followed by a relative name written with '\' ("QRVDAT\UO.001"); the relative name's
+// separators follow gameDir's form, so a host-form gameDir gives a host path.
+std::string GameFilePath(const MainState& state, std::string_view relativeName);
+// The current set's copy of one kind ("UO.", "MACROS.", "LOGIN.") with the given extension.
+std::string SetFilePath(const MainState& state, std::string_view kind, std::string_view ext);
+
+// --- Options file (UO.CFG) ---
+
+// Applies optionLines to the option fields (defaults first, then every recognised line, the
+// topmost occurrence of a key winning), removes every recognised line from optionLines, reads the
+// version from version.txt (empty when it is missing or empty) and sets installDir. A value that
+// does not convert is skipped; every other line is still applied and removed, and the first bad
+// value is then thrown as "'<value>' is not a valid ... value".
+void ReadOptions(MainState& state);
+// Writes optionLines followed by the 15 or 16 option lines to the current set's "QRVDAT\UO."
+// copy, then re-reads them. On any failure optionLines and the file are left as they were.
+void WriteOptions(MainState& state);
+// The option lines WriteOptions appends, in their written order. Throws for a cache size text
+// that is not a whole number.
+std::vector<std::string> OptionFileLines(const MainState& state);
+
+// --- Macro file (MACROS.TXT) ---
+
+// Rebuilds macroGrid from macroLines (one row per complete block, at least one row) and sorts it
+// by the given column as SortMacroGrid does.
+void FillMacroGrid(MainState& state, int sortCol = 0);
+// The grid's ordering: ascending by the sort column's cell, then Macro, Parameters and Key, each
+// padded with blanks to 50 characters, compared byte by byte; equal rows keep their order.
+void SortMacroGrid(std::vector<MacroGridRow>& rows, int sortCol);
+// The text a row is sorted by.
+std::string MacroGridSortKey(const MacroGridRow& row, int sortCol);
+
+// The actions of the first macro whose key line matches (key name compared trimmed, letter case
+// counting; the three flags equal). A macro that is not found gives a panel without rows.
+MacroPanel FillMacroPanel(const MainState& state, const std::string& keyName, bool alt, bool ctrl,
+                          bool shift);
+// Removes the first matching macro's block (key line, action lines and end line, or up to the
+// end of the file when it has no end line) from macroLines. Nothing happens when none matches.
+void RemoveMacro(MainState& state, const std::string& keyName, bool alt, bool ctrl, bool shift);
+// Appends the panel's macro to macroLines: an end line first when the last line is not one, the
+// key line, one line per row (action + " " + parameter), the extra action lines, the end line.
+void AppendMacro(MainState& state, const MacroPanel& panel);
+// The key line of a macro: key name + " " + Ctrl + " " + Alt + " " + Shift, flags "1"/"0".
+std::string MacroKeyLine(const std::string& keyName, bool alt, bool ctrl, bool shift);
+// True when a line of macroLines equals the key line, both trimmed, letter case counting (the
+// "Duplicate Macros!" test of the macro page).
+bool HasMacroKeyLine(const MainState& state, const std::string& keyLine);
+// Saves macroLines unchanged as the current set's "QRVDAT\MACROS." copy.
+void WriteMacros(MainState& state);
+// The list an action's parameter is chosen from (one of the state's four lists); an empty list
+// for free text and for actions without a parameter.
+const std::vector<std::string>& ParameterList(const MainState& state, MacroParameterKind kind);
+
+// --- Login server file (LOGIN.CFG) ---
+
+// Reads the current set's "QRVDAT\LOGIN." copy into servers and ports. Entries beyond the file's
+// entry lines keep their texts; entry lines after the fourth go to extraLoginLines.
+void ReadLoginServers(MainState& state);
+// Writes the two comment lines, the four entries and extraLoginLines to the same copy.
+void WriteLoginServers(MainState& state);
+
+// --- Saving and configuration sets ---
+
+// Copies the current set's three copies over UO.CFG, MACROS.TXT and LOGIN.CFG. All three are
+// attempted; true only when all three succeeded.
+bool InstallCurrentSet(MainState& state);
+// WriteOptions, WriteLoginServers, WriteMacros, then InstallCurrentSet: the Save button. Returns
+// InstallCurrentSet's result (show kSaveSucceededText or kSaveFailedText); a failure in the
+// first three steps throws and leaves the game's files untouched.
+bool SaveCurrentSet(MainState& state);
+// Reads the current set's copies: options, login servers, macros (and rebuilds the grid sorted by
+// sortCol). A copy that cannot be read stops the load there with "Cannot open file <path>". A bad
+// option value does not stop it: the rest is read and the value's error is thrown at the end.
+void LoadCurrentSet(MainState& state, int sortCol = 0);
+// Copies the current set's three copies as last saved to the extension newExt. Failures are not
+// reported; an extension that is not made only of digits copies nothing.
+void CopyCurrentSet(MainState& state, const std::string& newExt);
+
+// --- The journal file ---
+
+// The journal file named by journalFile as a UTF-8 path (the value holds Windows-1252 bytes).
+std::string JournalFilePath(const MainState& state);
+// gameDir + "Journal.Log" as option-file text (Windows-1252): the journal's default name.
+std::string DefaultJournalFile(const MainState& state);
+
+// Windows-1252 bytes <-> UTF-8. Characters Windows-1252 cannot hold become '?'.
+std::string Cp1252ToUtf8(std::string_view bytes);
+std::string Utf8ToCp1252(std::string_view utf8);
+
+} // namespace qv
