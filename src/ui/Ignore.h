@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QFrame;
+class QKeyEvent;
+class QLabel;
+class QShowEvent;
+
+namespace qv {
+class TKVXButton;
+class TKVXEdit;
+class TKVXPanel;
+} // namespace qv
+
+namespace qv::ui {
+
+// The one-line input dialog: asks for a configuration set's name or, in find mode, for the text
+// to look for in the journal.
+//
+// Calling contract: create it; for a search call SetFindMode(true); run it with ExecModal(); read
+// Answer(): empty means cancelled, anything else is the text exactly as typed (blanks at either
+// end kept). Ask() does all of that in one call.
+//
+// Every way of closing passes FormCloseQuery: OK and Enter, Cancel and Esc, and the close box
+// (which hands over the typed text, as OK does).
+class TfrmIgnore : public QDialog {
+  Q_OBJECT
+
+public:
+  // Cancel writes this into the field so that the closing check can tell a cancel from an entry.
+  static inline const QString kCancelMarker = QStringLiteral("#$%^");
+
+  explicit TfrmIgnore(QWidget* parent = nullptr);
+
+  void SetFindMode(bool on) { findMode_ = on; }
+  bool FindMode() const { return findMode_; }
+  // The entered text after the dialog has closed; empty when it was cancelled.
+  const QString& Answer() const { return answer_; }
+
+  // Creates the dialog, runs it modally through ExecModal() and returns its answer.
+  static QString Ask(QWidget* parent, bool findMode);
+
+  // Handlers.
+  void FormCreate();
+  void FormShow();
+  // True when the dialog may close.
+  bool FormCloseQuery();
+  void btnOKClick();
+  void btnCancelClick();
+
+  QFrame* pnlIgnore = nullptr;
+  QLabel* lblIgnore = nullptr;
+  TKVXEdit* edIgnore = nullptr;
+  TKVXPanel* pnlBtn = nullptr;
+  TKVXButton* btnOK = nullptr;
+  TKVXButton* btnCancel = nullptr;
+
+public slots:
+  void done(int result) override;
+
+protected:
+  void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+private:
+  bool findMode_ = false;
+  QString answer_;
+};
+
+} // namespace qv::ui

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QLabel;
+class QListWidget;
+
+namespace qv {
+class TKVXButton;
+class TKVXEdit;
+class TKVXListBox;
+class TKVXMemo;
+class TKVXPanel;
+struct MainState;
+} // namespace qv
+
+namespace qv::ui {
+
+// The configuration sets, "UOX Multiple Configuration": lists the sets kept below
+// "\SOFTWARE\Quorvel\UOXConfigs", adds one as a copy of the current set, deletes one, and makes
+// one current.
+//
+// state: the main window's edited state. "Set to Current" replaces its currentSetExt; Add copies
+// the current set's files (CopyCurrentSet, from gameDir and currentSetExt). The dialog reads no
+// set's files itself: after it has closed, however it closed, the main window runs
+// LoadCurrentSet.
+//
+// Calling contract: create it (the constructor runs FormCreate, which reads the list), run it with
+// ExecModal(), then LoadCurrentSet.
+class TfrmUOX : public QDialog {
+  Q_OBJECT
+
+public:
+  static constexpr int kMaxNameLength = 50;
+
+  explicit TfrmUOX(MainState& state, QWidget* parent = nullptr);
+
+  // Handlers.
+  void FormCreate();
+  void btnAddClick();
+  void btnDeleteClick();
+  void btnConfigClick();
+  void btnExitClick();
+
+  TKVXListBox* lboxUOX = nullptr;
+  TKVXMemo* memoHelp = nullptr;
+  QLabel* lblCName = nullptr;
+  TKVXEdit* edCName = nullptr;
+  TKVXPanel* pnlBtn = nullptr;
+  TKVXButton* btnAdd = nullptr;
+  TKVXButton* btnDelete = nullptr;
+  TKVXButton* btnConfig = nullptr;
+  TKVXButton* btnExit = nullptr;
+
+private:
+  MainState& state_;
+};
+
+} // namespace qv::ui
