@@ -1,46 +1,17 @@
-// Minimal first version; hardened (atomic writes, case-insensitive lookup, drive mapping) next.
 #include "platform/FileSystem.h"
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <unistd.h>
-
+#include "platform/AtomicFile.h"
 #include "platform/Error.h"
 
-namespace fs = std::filesystem;
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <climits>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace qv::platform {
-
-namespace {
-fs::path Host(const std::string& path) {
-  std::string p = path;
-  for (char& c : p)
-    if (c == '\\')
-      c = '/';
-  return fs::path(p);
-}
-} // namespace
-
-bool FileExists(const std::string& path) {
-  std::error_code ec;
-  return fs::is_regular_file(Host(path), ec);
-}
-
-bool IsExistingDirectory(const std::string& path) {
-  std::error_code ec;
-  return fs::is_directory(Host(path), ec);
-}
-
-bool CreateDirectory(const std::string& path) {
-  std::error_code ec;
-  return fs::create_directory(Host(path), ec);
-}
-
-bool CopyFileReplacing(const std::string& from, const std::string& to) {
-  std::error_code ec;
-  return fs::copy_file(Host(from), Host(to), fs::copy_options::overwrite_existing, ec);
-}
 
 std::vector<std::string> SplitLines(std::string_view bytes) {
   std::vector<std::string> lines;
@@ -61,35 +32,69 @@ std::vector<std::string> SplitLines(std::string_view bytes) {
   return lines;
 }
 
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::size_t size = 0;
+  for (const auto& line : lines)
+    size += line.size() + 2;
+  std::string bytes;
+  bytes.reserve(size);
+  for (const auto& line : lines) {
+    bytes += line;
+    bytes += "\r\n";
+  }
+  return bytes;
+}
+
 std::vector<std::string> ReadLines(const std::string& path) {
-  std::ifstream in(Host(path), std::ios::binary);
-  if (!in)
+  std::string bytes;
+  if (!ReadFileBytes(ToHostPath(path), bytes))
     throw Error("Cannot open file " + path);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return SplitLines(s.str());
+  return SplitLines(bytes);
 }
 
 void WriteLines(const std::string& path, const std::vector<std::string>& lines) {
-  std::ofstream out(Host(path), std::ios::binary | std::ios::trunc);
-  if (!out)
+  if (!WriteFileAtomically(ToHostPath(path), JoinLines(lines)))
     throw Error("Cannot create file " + path);
-  for (const auto& line : lines)
-    out << line << "\r\n";
-  if (!out)
-    throw Error("Cannot create file " + path);
+}
+
+bool CopyFileReplacing(const std::string& from, const std::string& to) {
+  return CopyFileAtomically(ToHostPath(from), ToHostPath(to));
+}
+
+#ifndef _WIN32
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(ToHostPath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsExistingDirectory(const std::string& path) {
+  struct stat st;
+  return !path.empty() && ::stat(ToHostPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool CreateDirectory(const std::string& path) {
+  std::string host = ToHostPath(path);
+  while (host.size() > 1 && host.back() == '/')
+    host.pop_back();
+  return !host.empty() && ::mkdir(host.c_str(), 0777) == 0;
 }
 
 std::string ExecutableDir() {
-  std::error_code ec;
-  auto exe = fs::read_symlink("/proc/self/exe", ec);
-  return exe.parent_path().string() + "/";
+  std::string exe(PATH_MAX, '\0');
+  for (;;) {
+    ssize_t n = ::readlink("/proc/self/exe", exe.data(), exe.size());
+    if (n < 0)
+      return "./";
+    if (static_cast<std::size_t>(n) < exe.size()) {
+      exe.resize(static_cast<std::size_t>(n));
+      break;
+    }
+    exe.resize(exe.size() * 2);
+  }
+  return exe.substr(0, exe.rfind('/') + 1);
 }
 
-std::string ToHostPath(const std::string& path) { return Host(path).string(); }
-std::string ToWindowsPath(const std::string& hostPath) { return hostPath; }
-bool IsWindowsPath(const std::string& path) {
-  return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
-}
+#endif // !_WIN32
 
 } // namespace qv::platform

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The file operations the program needs, and nothing more.
@@ -31,12 +32,15 @@ void WriteLines(const std::string& path, const std::vector<std::string>& lines);
 
 // Splits a text the way ReadLines splits a file.
 std::vector<std::string> SplitLines(std::string_view bytes);
+// The bytes WriteLines writes: every line followed by CR LF.
+std::string JoinLines(const std::vector<std::string>& lines);
 
 // The directory of the running executable, host form, ending in the host separator.
 std::string ExecutableDir();
 
 // The host path for a program path (Windows or host form), after the case-insensitive lookup of
-// every existing component. Components that do not exist are kept as written.
+// every existing component. Components that do not exist are kept as written. A relative path is
+// relative to the current directory.
 std::string ToHostPath(const std::string& path);
 // The Windows form of a host path, the way Wine shows it: through the registry home's drives, and
 // "Z:\" for a path outside every other drive. Used for names the game itself will read later.

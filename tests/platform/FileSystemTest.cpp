@@ -1,0 +1,343 @@
+#include "platform/FileSystem.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <optional>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/AtomicFile.h"
+#include "platform/Error.h"
+#include "platform/FileFaults.h"
+#include "platform/Registry.h"
+#include "support/TempDir.h"
+
+namespace qv::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+std::set<std::string> Names(const fs::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
+unsigned Mode(const std::string& file) {
+  struct stat st;
+  EXPECT_EQ(0, ::stat(file.c_str(), &st));
+  return st.st_mode & 07777;
+}
+
+template <typename F> std::string ErrorText(F&& action) {
+  try {
+    action();
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+class ScopedEnv {
+public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name))
+      old_ = old;
+    ::setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_)
+      ::setenv(name_, old_->c_str(), 1);
+    else
+      ::unsetenv(name_);
+  }
+
+private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+// ---- Lines ---------------------------------------------------------------------------------
+
+TEST(FileLines, SplitsAtCrLfLfAndCr) {
+  using L = std::vector<std::string>;
+  EXPECT_EQ((L{"a", "b", "c", "d"}), SplitLines("a\r\nb\nc\rd"));
+  EXPECT_EQ((L{"a", "", "b"}), SplitLines("a\r\r\nb"));
+  EXPECT_EQ((L{"a", ""}), SplitLines("a\n\r"));
+  EXPECT_EQ((L{"", ""}), SplitLines("\n\n"));
+  EXPECT_EQ((L{"a"}), SplitLines("a\r\n"));
+  EXPECT_EQ((L{" x \t"}), SplitLines(" x \t"));
+  EXPECT_EQ(L{}, SplitLines(""));
+}
+
+TEST(FileLines, ZeroByteEndsTheText) {
+  using L = std::vector<std::string>;
+  EXPECT_EQ((L{"a", "b"}), SplitLines(std::string_view("a\r\nb\0c\r\nd", 10)));
+  EXPECT_EQ(L{}, SplitLines(std::string_view("\0abc", 4)));
+}
+
+TEST(FileLines, WritesCrLfAfterEveryLineAndRoundTripsEveryByte) {
+  TempDir dir;
+  std::string high, low;
+  for (int c = 0x80; c <= 0xFF; ++c)
+    high.push_back(char(c));
+  for (int c = 1; c < 0x80; ++c)
+    if (c != '\r' && c != '\n')
+      low.push_back(char(c));
+  const std::vector<std::string> lines{high, "", low, " trailing blank "};
+  WriteLines(dir.file("UO.CFG"), lines);
+  EXPECT_EQ(high + "\r\n\r\n" + low + "\r\n trailing blank \r\n", ReadBytes(dir.file("UO.CFG")));
+  EXPECT_EQ(lines, ReadLines(dir.file("UO.CFG")));
+
+  WriteLines(dir.file("empty"), {});
+  EXPECT_EQ("", ReadBytes(dir.file("empty")));
+}
+
+TEST(FileLines, ErrorsNameThePathAsGiven) {
+  TempDir dir;
+  const std::string missing = dir.dir() + "QRVDAT\\UO.001";
+  EXPECT_EQ("Cannot open file " + missing, ErrorText([&] { ReadLines(missing); }));
+  EXPECT_EQ("Cannot create file " + missing, ErrorText([&] { WriteLines(missing, {"x"}); }));
+  EXPECT_EQ("Cannot open file " + dir.dir(), ErrorText([&] { ReadLines(dir.dir()); }));
+  EXPECT_TRUE(Names(dir.path()).empty());
+}
+
+// ---- Atomic replacement --------------------------------------------------------------------
+
+TEST(AtomicWrite, FailureAtAnyStepLeavesTheOldFileAndNoTemporaryFile) {
+  TempDir dir;
+  const std::string file = dir.file("UO.CFG");
+  const std::string old = "Sound=on\r\n\xE9\r\n";
+  for (FileStep step : {FileStep::Create, FileStep::Write, FileStep::Flush, FileStep::Rename}) {
+    for (int error : {ENOSPC, EACCES, EROFS}) {
+      SCOPED_TRACE(testing::Message() << "step " << int(step) << " errno " << error);
+      WriteBytes(file, old);
+      {
+        ScopedFileFaultHook hook(
+            [&](FileStep s, const std::string&) { return s == step ? error : 0; });
+        EXPECT_EQ("Cannot create file " + file, ErrorText([&] { WriteLines(file, {"new"}); }));
+        errno = 0;
+        EXPECT_FALSE(WriteFileAtomically(file, "new"));
+        EXPECT_EQ(error, errno);
+        EXPECT_FALSE(CopyFileReplacing(dir.file("UO.CFG"), file));
+      }
+      EXPECT_EQ(old, ReadBytes(file));
+      EXPECT_EQ(std::set<std::string>{"UO.CFG"}, Names(dir.path()));
+    }
+  }
+  WriteLines(file, {"new"});
+  EXPECT_EQ("new\r\n", ReadBytes(file));
+}
+
+TEST(AtomicWrite, CopyReplacesTheTargetAndFailsWithoutTouchingIt) {
+  TempDir dir;
+  WriteBytes(dir.file("UO.001"), "set\r\n");
+  WriteBytes(dir.file("UO.CFG"), "game\r\n");
+  EXPECT_TRUE(CopyFileReplacing(dir.file("UO.001"), dir.file("UO.CFG")));
+  EXPECT_EQ("set\r\n", ReadBytes(dir.file("UO.CFG")));
+  EXPECT_TRUE(CopyFileReplacing(dir.file("UO.001"), dir.file("UO.OLD")));
+  EXPECT_EQ("set\r\n", ReadBytes(dir.file("UO.OLD")));
+
+  EXPECT_FALSE(CopyFileReplacing(dir.file("MISSING"), dir.file("UO.CFG")));
+  {
+    ScopedFileFaultHook hook(
+        [](FileStep s, const std::string&) { return s == FileStep::Open ? EIO : 0; });
+    EXPECT_FALSE(CopyFileReplacing(dir.file("UO.001"), dir.file("UO.CFG")));
+    EXPECT_EQ("Cannot open file " + dir.file("UO.001"),
+              ErrorText([&] { ReadLines(dir.file("UO.001")); }));
+  }
+  fs::create_directory(dir.path() / "sub");
+  EXPECT_FALSE(CopyFileReplacing(dir.file("UO.001"), dir.file("sub")));
+  EXPECT_EQ("set\r\n", ReadBytes(dir.file("UO.CFG")));
+  EXPECT_EQ((std::set<std::string>{"UO.001", "UO.CFG", "UO.OLD", "sub"}), Names(dir.path()));
+}
+
+TEST(AtomicWrite, ReadOnlyTargetIsRefusedEvenForRoot) {
+  TempDir dir;
+  const std::string file = dir.file("UO.CFG");
+  WriteBytes(file, "protected\r\n");
+  WriteBytes(dir.file("UO.001"), "set\r\n");
+  ::chmod(file.c_str(), 0444);
+  EXPECT_EQ("Cannot create file " + file, ErrorText([&] { WriteLines(file, {"x"}); }));
+  EXPECT_FALSE(CopyFileReplacing(dir.file("UO.001"), file));
+  EXPECT_EQ("protected\r\n", ReadBytes(file));
+  EXPECT_EQ(0444u, Mode(file));
+  EXPECT_EQ((std::set<std::string>{"UO.001", "UO.CFG"}), Names(dir.path()));
+}
+
+TEST(AtomicWrite, ReplacedFileKeepsItsPermissionBits) {
+  TempDir dir;
+  const std::string file = dir.file("UO.CFG");
+  for (unsigned mode : {0600u, 0640u, 0755u, 0266u}) {
+    WriteBytes(file, "old");
+    ::chmod(file.c_str(), mode);
+    WriteLines(file, {"new"});
+    EXPECT_EQ(mode, Mode(file));
+    EXPECT_TRUE(CopyFileReplacing(file, file));
+    EXPECT_EQ(mode, Mode(file));
+    EXPECT_EQ("new\r\n", ReadBytes(file));
+  }
+}
+
+TEST(AtomicWrite, ThroughASymbolicLinkTheLinkedFileIsReplaced) {
+  TempDir dir;
+  WriteBytes(dir.file("real.cfg"), "old");
+  fs::create_symlink("real.cfg", dir.path() / "UO.CFG");
+  WriteLines(dir.file("UO.CFG"), {"new"});
+  EXPECT_TRUE(fs::is_symlink(dir.path() / "UO.CFG"));
+  EXPECT_EQ("new\r\n", ReadBytes(dir.file("real.cfg")));
+}
+
+// ---- Names without regard to case ----------------------------------------------------------
+
+TEST(FileCase, ComponentsAreFoundInAnyCase) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "Ultima Online" / "qrvdat");
+  WriteBytes(dir.path() / "Ultima Online" / "uo.cfg", "a\r\n");
+  const std::string game = dir.dir() + "ULTIMA ONLINE\\";
+  EXPECT_TRUE(FileExists(game + "UO.CFG"));
+  EXPECT_FALSE(FileExists(game + "QRVDAT"));
+  EXPECT_TRUE(IsExistingDirectory(game + "QRVDAT\\"));
+  EXPECT_FALSE(IsExistingDirectory(game + "UO.CFG"));
+  EXPECT_EQ(std::vector<std::string>{"a"}, ReadLines(game + "uo.CFG"));
+  EXPECT_EQ(dir.dir() + "Ultima Online/qrvdat/UO.001", ToHostPath(game + "QRVDAT\\UO.001"));
+  EXPECT_EQ(dir.dir() + "Ultima Online/", ToHostPath(game));
+  EXPECT_FALSE(CreateDirectory(game + "QRVDAT"));
+  EXPECT_EQ(std::set<std::string>{"Ultima Online"}, Names(dir.path()));
+}
+
+TEST(FileCase, WritingANameThatExistsInAnotherCaseReplacesThatFile) {
+  TempDir dir;
+  fs::create_directory(dir.path() / "qrvdat");
+  WriteBytes(dir.path() / "qrvdat" / "uo.001", "old\r\n");
+  WriteBytes(dir.file("Macros.txt"), "m\r\n");
+  WriteLines(dir.dir() + "QRVDAT/UO.001", {"new"});
+  EXPECT_EQ(std::set<std::string>{"uo.001"}, Names(dir.path() / "qrvdat"));
+  EXPECT_EQ("new\r\n", ReadBytes(dir.path() / "qrvdat" / "uo.001"));
+  EXPECT_TRUE(CopyFileReplacing(dir.dir() + "QRVDAT\\UO.001", dir.dir() + "MACROS.TXT"));
+  EXPECT_EQ((std::set<std::string>{"Macros.txt", "qrvdat"}), Names(dir.path()));
+  EXPECT_EQ("new\r\n", ReadBytes(dir.file("Macros.txt")));
+}
+
+TEST(FileCase, TheExactNameWinsAndAmbiguityIsResolvedTheSameWayEachTime) {
+  TempDir dir;
+  WriteBytes(dir.file("uo.cfg"), "lower");
+  WriteBytes(dir.file("UO.CFG"), "upper");
+  WriteBytes(dir.file("Uo.cfg"), "mixed");
+  EXPECT_EQ(std::vector<std::string>{"lower"}, ReadLines(dir.file("uo.cfg")));
+  EXPECT_EQ(std::vector<std::string>{"mixed"}, ReadLines(dir.file("Uo.cfg")));
+  EXPECT_EQ(std::vector<std::string>{"upper"}, ReadLines(dir.file("uO.cFg")));
+}
+
+TEST(FileCase, RelativePathsStartAtTheCurrentDirectory) {
+  TempDir dir;
+  fs::create_directory(dir.path() / "client.exe");
+  WriteBytes(dir.path() / "client.exe" / "uo.cfg", "rel");
+  const auto previous = fs::current_path();
+  fs::current_path(dir.path());
+  EXPECT_TRUE(FileExists("CLIENT.EXE\\UO.CFG"));
+  const auto lines = ReadLines("CLIENT.EXE\\UO.CFG");
+  const auto windows = ToWindowsPath("client.exe/uo.cfg");
+  fs::current_path(previous);
+  EXPECT_EQ(std::vector<std::string>{"rel"}, lines);
+  EXPECT_EQ(ToWindowsPath(dir.dir() + "client.exe/uo.cfg"), windows);
+}
+
+TEST(FileSystem, ExecutableDirHoldsTheRunningProgram) {
+  const std::string dir = ExecutableDir();
+  ASSERT_FALSE(dir.empty());
+  EXPECT_EQ('/', dir.back());
+  EXPECT_TRUE(FileExists(dir + "quorvel_tests_platform"));
+}
+
+// ---- Windows paths through the registry home's drives --------------------------------------
+
+class DrivePaths : public testing::Test {
+protected:
+  TempDir home;
+  TempDir outside;
+  ScopedEnv env{"QUORVEL_REGISTRY", home.path().string()};
+  const std::string h = home.path().string();
+
+  void SetUp() override {
+    ASSERT_EQ(h, RegistryHome()) << "the registry home follows QUORVEL_REGISTRY";
+  }
+
+  void MakeGame() {
+    fs::create_directories(home.path() / "drive_c" / "ONLINE" / "UO");
+    WriteBytes(home.path() / "drive_c" / "ONLINE" / "UO" / "uo.cfg", "game\r\n");
+  }
+  void MakeDosdevices() {
+    fs::create_directory(home.path() / "dosdevices");
+    fs::create_directory_symlink("../drive_c", home.path() / "dosdevices" / "c:");
+    fs::create_directory_symlink("/", home.path() / "dosdevices" / "z:");
+  }
+};
+
+TEST_F(DrivePaths, ThroughDosdevices) {
+  MakeGame();
+  MakeDosdevices();
+  fs::create_directory_symlink(outside.path(), home.path() / "dosdevices" / "d:");
+  WriteBytes(outside.path() / "Journal.Log", "j\r\n");
+
+  EXPECT_EQ(h + "/dosdevices/c:/ONLINE/UO/uo.cfg", ToHostPath("C:\\ONLINE\\UO\\UO.CFG"));
+  EXPECT_EQ(std::vector<std::string>{"game"}, ReadLines("c:\\online\\uo\\UO.CFG"));
+  EXPECT_EQ(std::vector<std::string>{"j"}, ReadLines("D:/journal.log"));
+  EXPECT_FALSE(FileExists("E:\\ONLINE\\UO\\UO.CFG"));
+  WriteLines("C:\\ONLINE\\UO\\UO.CFG", {"saved"});
+  EXPECT_EQ("saved\r\n", ReadBytes(home.path() / "drive_c" / "ONLINE" / "UO" / "uo.cfg"));
+
+  EXPECT_EQ("C:\\ONLINE\\UO\\Journal.Log", ToWindowsPath(h + "/drive_c/ONLINE/UO/Journal.Log"));
+  EXPECT_EQ("C:\\ONLINE\\UO\\", ToWindowsPath(h + "/dosdevices/c:/ONLINE/UO/"));
+  EXPECT_EQ("C:\\", ToWindowsPath(h + "/drive_c"));
+  EXPECT_EQ("D:\\Journal.Log", ToWindowsPath(outside.dir() + "Journal.Log"));
+  EXPECT_EQ("D:\\new\\name.log", ToWindowsPath(outside.dir() + "new/name.log"));
+  EXPECT_EQ("Z:\\etc\\hosts", ToWindowsPath("/etc/hosts"));
+  EXPECT_EQ("C:\\ONLINE\\x.log", ToWindowsPath(h + "/drive_c/ONLINE/UO/../x.log"));
+}
+
+TEST_F(DrivePaths, ThroughDriveCWhereThereIsNoDosdevices) {
+  MakeGame();
+  EXPECT_EQ(h + "/drive_c/ONLINE/UO/uo.cfg", ToHostPath("C:\\ONLINE\\UO\\UO.CFG"));
+  EXPECT_EQ(std::vector<std::string>{"game"}, ReadLines("C:\\ONLINE\\UO\\UO.CFG"));
+  EXPECT_EQ("C:\\ONLINE\\UO\\UO.CFG", ToWindowsPath(h + "/drive_c/ONLINE/UO/UO.CFG"));
+  EXPECT_FALSE(FileExists("D:\\ONLINE\\UO\\UO.CFG"));
+}
+
+TEST_F(DrivePaths, EverythingElseIsOnDriveZ) {
+  WriteBytes(outside.path() / "Journal.Log", "j\r\n");
+  const std::string windows = ToWindowsPath(outside.dir() + "Journal.Log");
+  std::string expected = "Z:" + outside.dir() + "Journal.Log";
+  std::replace(expected.begin(), expected.end(), '/', '\\');
+  EXPECT_EQ(expected, windows);
+  EXPECT_EQ(outside.dir() + "Journal.Log", ToHostPath(windows));
+  EXPECT_EQ(std::vector<std::string>{"j"}, ReadLines(windows));
+  EXPECT_EQ("Z:\\", ToWindowsPath("/"));
+
+  // With a dosdevices that has no z: link, paths outside still come out as Z:.
+  MakeGame();
+  fs::create_directory(home.path() / "dosdevices");
+  fs::create_directory_symlink("../drive_c", home.path() / "dosdevices" / "c:");
+  EXPECT_EQ(expected, ToWindowsPath(outside.dir() + "Journal.Log"));
+  EXPECT_EQ("C:\\ONLINE\\", ToWindowsPath(h + "/drive_c/ONLINE/"));
+}
+
+TEST(PathForm, WindowsFormIsADriveLetterAndAColon) {
+  EXPECT_TRUE(IsWindowsPath("C:\\ONLINE\\UO\\"));
+  EXPECT_TRUE(IsWindowsPath("d:/games"));
+  EXPECT_FALSE(IsWindowsPath("/home/me/uo/"));
+  EXPECT_FALSE(IsWindowsPath("CLIENT.EXE\\"));
+  EXPECT_FALSE(IsWindowsPath("1:\\"));
+  EXPECT_EQ("C:\\ONLINE\\UO\\", ToWindowsPath("C:/ONLINE/UO/"));
+}
+
+} // namespace
+} // namespace qv::platform
