@@ -8,8 +8,12 @@ namespace {
 KeyboardState* g_override = nullptr;
 } // namespace
 
-KeyboardState& Keyboard() { return g_override ? *g_override : HostKeyboard(); }
+KeyboardState& Keyboard() {
+  return g_override ? *g_override : HostKeyboard();
+}
 
-void SetKeyboardState(KeyboardState* state) { g_override = state; }
+void SetKeyboardState(KeyboardState* state) {
+  g_override = state;
+}
 
 } // namespace qv::platform
