@@ -256,3 +256,215 @@ bool ReadFileBytes(const std::string& hostPath, std::string& bytes) {
 } // namespace qv::platform
 
 #endif // !_WIN32
+
+#ifdef _WIN32
+
+#include "platform/Win32Text.h"
+
+namespace qv::platform {
+
+namespace {
+
+bool Inject(FileStep step, const std::string& path) {
+  if (int error = InjectedFileFault(step, path)) {
+    errno = error;
+    return true;
+  }
+  return false;
+}
+
+bool Fail() {
+  errno = ErrnoFromWin32(GetLastError());
+  return false;
+}
+
+class Handle {
+public:
+  Handle() = default;
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() { Close(); }
+  HANDLE get() const { return handle_; }
+  void reset(HANDLE handle) {
+    Close();
+    handle_ = handle;
+  }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+  bool Close() {
+    bool ok = true;
+    if (valid()) {
+      int saved = errno;
+      ok = CloseHandle(handle_) != 0;
+      errno = saved;
+    }
+    handle_ = INVALID_HANDLE_VALUE;
+    return ok;
+  }
+
+private:
+  HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
+// One replacement of a file: Begin, Append..., Commit. Anything short of a successful Commit
+// removes the temporary file and leaves the target alone.
+class AtomicWriter {
+public:
+  explicit AtomicWriter(const std::string& path) : path_(path), target_(Widen(path)) {}
+  ~AtomicWriter() {
+    int saved = errno;
+    file_.Close();
+    if (!temp_.empty())
+      DeleteFileW(temp_.c_str());
+    errno = saved;
+  }
+  AtomicWriter(const AtomicWriter&) = delete;
+  AtomicWriter& operator=(const AtomicWriter&) = delete;
+
+  bool Begin() {
+    DWORD attributes = GetFileAttributesW(target_.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+      DWORD error = GetLastError();
+      if (error != ERROR_FILE_NOT_FOUND)
+        return Fail();
+    } else {
+      if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        errno = EISDIR;
+        return false;
+      }
+      if (attributes & FILE_ATTRIBUTE_READONLY) {
+        errno = EACCES;
+        return false;
+      }
+      exists_ = true;
+    }
+    if (Inject(FileStep::Create, path_))
+      return false;
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      wchar_t suffix[16];
+      swprintf(suffix, 16, L".%08x.tmp", static_cast<unsigned>(random()));
+      std::wstring temp = target_ + suffix;
+      file_.reset(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (file_.valid()) {
+        temp_ = temp;
+        return true;
+      }
+      if (GetLastError() != ERROR_FILE_EXISTS)
+        return Fail();
+    }
+    return Fail();
+  }
+
+  bool Append(std::string_view bytes) {
+    if (Inject(FileStep::Write, path_))
+      return false;
+    while (!bytes.empty()) {
+      DWORD chunk = bytes.size() > 0x40000000 ? 0x40000000 : DWORD(bytes.size());
+      DWORD written = 0;
+      if (!WriteFile(file_.get(), bytes.data(), chunk, &written, nullptr))
+        return Fail();
+      bytes.remove_prefix(written);
+    }
+    return true;
+  }
+
+  bool Commit() {
+    if (Inject(FileStep::Flush, path_))
+      return false;
+    if (!FlushFileBuffers(file_.get()))
+      return Fail();
+    if (!file_.Close())
+      return Fail();
+    if (Inject(FileStep::Rename, path_))
+      return false;
+    // ReplaceFile keeps the replaced file's attributes and security; a plain move is the
+    // fall-back where it cannot be used (some network shares).
+    bool moved = exists_ && ReplaceFileW(target_.c_str(), temp_.c_str(), nullptr,
+                                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr);
+    if (!moved && !MoveFileExW(temp_.c_str(), target_.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+      return Fail();
+    temp_.clear();
+    return true;
+  }
+
+private:
+  std::string path_;
+  std::wstring target_;
+  std::wstring temp_;
+  Handle file_;
+  bool exists_ = false;
+};
+
+class InputFile {
+public:
+  bool Open(const std::string& path) {
+    if (Inject(FileStep::Open, path))
+      return false;
+    file_.reset(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file_.valid() || Fail();
+  }
+  // Bytes read into the buffer, 0 at the end, -1 on error.
+  long Read(char* buffer, std::size_t size) {
+    DWORD read = 0;
+    if (!ReadFile(file_.get(), buffer, DWORD(size), &read, nullptr)) {
+      Fail();
+      return -1;
+    }
+    return long(read);
+  }
+
+private:
+  Handle file_;
+};
+
+} // namespace
+
+bool WriteFileAtomically(const std::string& hostPath, std::string_view bytes) {
+  AtomicWriter writer(hostPath);
+  return writer.Begin() && writer.Append(bytes) && writer.Commit();
+}
+
+bool CopyFileAtomically(const std::string& fromHostPath, const std::string& toHostPath) {
+  InputFile in;
+  if (!in.Open(fromHostPath))
+    return false;
+  AtomicWriter writer(toHostPath);
+  if (!writer.Begin())
+    return false;
+  char buffer[65536];
+  for (;;) {
+    long n = in.Read(buffer, sizeof buffer);
+    if (n < 0)
+      return false;
+    if (n == 0)
+      break;
+    if (!writer.Append(std::string_view(buffer, static_cast<std::size_t>(n))))
+      return false;
+  }
+  return writer.Commit();
+}
+
+bool ReadFileBytes(const std::string& hostPath, std::string& bytes) {
+  InputFile in;
+  if (!in.Open(hostPath))
+    return false;
+  std::string result;
+  char buffer[65536];
+  for (;;) {
+    long n = in.Read(buffer, sizeof buffer);
+    if (n < 0)
+      return false;
+    if (n == 0)
+      break;
+    result.append(buffer, static_cast<std::size_t>(n));
+  }
+  bytes = std::move(result);
+  return true;
+}
+
+} // namespace qv::platform
+
+#endif // _WIN32

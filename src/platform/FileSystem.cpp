@@ -4,7 +4,9 @@
 #include "platform/Error.h"
 
 #ifdef _WIN32
-#include <windows.h>
+#include "platform/Win32Text.h"
+// Our own CreateDirectory, not the API's macro.
+#undef CreateDirectory
 #else
 #include <climits>
 #include <sys/stat.h>
@@ -95,6 +97,40 @@ std::string ExecutableDir() {
   return exe.substr(0, exe.rfind('/') + 1);
 }
 
-#endif // !_WIN32
+#else
+
+bool FileExists(const std::string& path) {
+  DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsExistingDirectory(const std::string& path) {
+  if (path.empty())
+    return false;
+  DWORD attributes = GetFileAttributesW(Widen(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CreateDirectory(const std::string& path) {
+  return !path.empty() && CreateDirectoryW(Widen(path).c_str(), nullptr) != 0;
+}
+
+std::string ExecutableDir() {
+  std::wstring exe(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD n = GetModuleFileNameW(nullptr, exe.data(), DWORD(exe.size()));
+    if (n == 0)
+      return ".\\";
+    if (n < exe.size()) {
+      exe.resize(n);
+      break;
+    }
+    exe.resize(exe.size() * 2);
+  }
+  std::string path = Narrow(exe);
+  return path.substr(0, path.find_last_of("\\/") + 1);
+}
+
+#endif // _WIN32
 
 } // namespace qv::platform

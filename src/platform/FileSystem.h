@@ -4,6 +4,11 @@
 #include <string_view>
 #include <vector>
 
+// <windows.h> maps CreateDirectory to its own function; here it is ours.
+#if defined(_WIN32) && defined(CreateDirectory)
+#undef CreateDirectory
+#endif
+
 // The file operations the program needs, and nothing more.
 //
 // Paths come in the form the registry and the game's files give them: Windows form

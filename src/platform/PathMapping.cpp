@@ -19,6 +19,30 @@ bool IsAsciiLetter(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
+} // namespace
+
+bool IsWindowsPath(const std::string& path) {
+  return path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':';
+}
+
+#ifdef _WIN32
+
+std::string ToHostPath(const std::string& path) {
+  return path;
+}
+
+std::string ToWindowsPath(const std::string& hostPath) {
+  std::string result = hostPath;
+  for (char& c : result)
+    if (c == '/')
+      c = '\\';
+  return result;
+}
+
+#else
+
+namespace {
+
 char AsciiLower(char c) {
   return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
 }
@@ -43,30 +67,6 @@ std::vector<std::string> SplitComponents(const std::string& path) {
 bool EndsWithSeparator(const std::string& path) {
   return !path.empty() && (path.back() == '/' || path.back() == '\\');
 }
-
-} // namespace
-
-bool IsWindowsPath(const std::string& path) {
-  return path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':';
-}
-
-#ifdef _WIN32
-
-std::string ToHostPath(const std::string& path) {
-  return path;
-}
-
-std::string ToWindowsPath(const std::string& hostPath) {
-  std::string result = hostPath;
-  for (char& c : result)
-    if (c == '/')
-      c = '\\';
-  return result;
-}
-
-#else
-
-namespace {
 
 bool EqualsIgnoringCase(const std::string& a, const char* b) {
   std::size_t i = 0;

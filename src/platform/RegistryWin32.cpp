@@ -1,0 +1,162 @@
+// The Win32 registry in its 32-bit view (KEY_WOW64_32KEY), where the game and its installer,
+// being 32-bit programs, keep their entries.
+#include "platform/Registry.h"
+
+#include "platform/Win32Text.h"
+
+namespace qv::platform {
+
+RegValue RegValue::Text(const std::string& utf8, std::uint32_t type) {
+  return RegValue{type, EncodeRegString(utf8)};
+}
+
+RegValue RegValue::Dword(std::uint32_t value) {
+  return RegValue{kRegDword,
+                  {std::uint8_t(value), std::uint8_t(value >> 8), std::uint8_t(value >> 16),
+                   std::uint8_t(value >> 24)}};
+}
+
+std::vector<std::uint8_t> EncodeRegString(const std::string& utf8) {
+  std::wstring wide = Widen(utf8);
+  std::vector<std::uint8_t> data;
+  data.reserve((wide.size() + 1) * 2);
+  for (wchar_t unit : wide) {
+    data.push_back(std::uint8_t(unit & 0xFF));
+    data.push_back(std::uint8_t((unit >> 8) & 0xFF));
+  }
+  data.push_back(0);
+  data.push_back(0);
+  return data;
+}
+
+std::string DecodeRegString(const std::vector<std::uint8_t>& data) {
+  std::wstring wide;
+  for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
+    wchar_t unit = wchar_t(data[i] | (data[i + 1] << 8));
+    if (unit == 0)
+      break;
+    wide.push_back(unit);
+  }
+  return Narrow(wide);
+}
+
+namespace {
+
+HKEY RootHandle(RootKey root) {
+  switch (root) {
+  case RootKey::ClassesRoot:
+    return HKEY_CLASSES_ROOT;
+  case RootKey::CurrentUser:
+    return HKEY_CURRENT_USER;
+  case RootKey::LocalMachine:
+    return HKEY_LOCAL_MACHINE;
+  case RootKey::Users:
+    return HKEY_USERS;
+  case RootKey::CurrentConfig:
+    return HKEY_CURRENT_CONFIG;
+  case RootKey::DynData:
+    return HKEY_DYN_DATA;
+  }
+  return HKEY_CURRENT_USER;
+}
+
+// The API takes sub-key paths without a leading backslash.
+std::wstring SubKey(const std::string& path) {
+  std::size_t start = 0;
+  while (start < path.size() && path[start] == '\\')
+    ++start;
+  return Widen(path.substr(start));
+}
+
+class Win32Key : public RegistryKey {
+public:
+  explicit Win32Key(HKEY key) : key_(key) {}
+  ~Win32Key() override { RegCloseKey(key_); }
+  Win32Key(const Win32Key&) = delete;
+  Win32Key& operator=(const Win32Key&) = delete;
+
+  std::optional<RegValue> QueryValue(const std::string& name) override {
+    std::wstring wname = Widen(name);
+    RegValue value;
+    DWORD type = 0;
+    DWORD size = 0;
+    LSTATUS status = RegQueryValueExW(key_, wname.c_str(), nullptr, &type, nullptr, &size);
+    // The value may grow between the two calls; ask again until the buffer is large enough.
+    while (status == ERROR_SUCCESS || status == ERROR_MORE_DATA) {
+      value.data.resize(size);
+      status = RegQueryValueExW(key_, wname.c_str(), nullptr, &type,
+                                value.data.empty() ? nullptr : value.data.data(), &size);
+      if (status == ERROR_SUCCESS) {
+        value.data.resize(size);
+        value.type = type;
+        return value;
+      }
+    }
+    return std::nullopt;
+  }
+
+  bool SetValue(const std::string& name, const RegValue& value) override {
+    return RegSetValueExW(key_, Widen(name).c_str(), 0, value.type,
+                          value.data.empty() ? nullptr : value.data.data(),
+                          DWORD(value.data.size())) == ERROR_SUCCESS;
+  }
+
+  std::vector<std::string> SubKeyNames() override {
+    std::vector<std::string> names;
+    DWORD maxLength = 0;
+    if (RegQueryInfoKeyW(key_, nullptr, nullptr, nullptr, nullptr, &maxLength, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+      return names;
+    std::wstring name(std::size_t(maxLength) + 1, L'\0');
+    for (DWORD index = 0;; ++index) {
+      DWORD length = DWORD(name.size());
+      LSTATUS status =
+          RegEnumKeyExW(key_, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+      if (status == ERROR_MORE_DATA) {
+        name.resize(name.size() * 2);
+        --index;
+        continue;
+      }
+      if (status != ERROR_SUCCESS)
+        break;
+      names.push_back(Narrow(name.data(), length));
+    }
+    return names;
+  }
+
+private:
+  HKEY key_;
+};
+
+class Win32Registry : public Registry {
+public:
+  std::unique_ptr<RegistryKey> OpenKey(RootKey root, const std::string& path,
+                                       Access access) override {
+    REGSAM sam = (access == Access::Read ? KEY_READ : KEY_ALL_ACCESS) | KEY_WOW64_32KEY;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(RootHandle(root), SubKey(path).c_str(), 0, sam, &key) != ERROR_SUCCESS)
+      return nullptr;
+    return std::make_unique<Win32Key>(key);
+  }
+
+  std::unique_ptr<RegistryKey> CreateKey(RootKey root, const std::string& path) override {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(RootHandle(root), SubKey(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr) != ERROR_SUCCESS)
+      return nullptr;
+    return std::make_unique<Win32Key>(key);
+  }
+
+  bool DeleteKey(RootKey root, const std::string& path) override {
+    return RegDeleteKeyExW(RootHandle(root), SubKey(path).c_str(), KEY_WOW64_32KEY, 0) ==
+           ERROR_SUCCESS;
+  }
+};
+
+} // namespace
+
+std::unique_ptr<Registry> OpenRegistry() {
+  return std::make_unique<Win32Registry>();
+}
+
+} // namespace qv::platform
