@@ -1,0 +1,370 @@
+#include "core/LineIndex.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <new>
+#include <utility>
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#define QV_LINEINDEX_SSE2 1
+#endif
+
+namespace qv {
+
+namespace {
+
+// The upper half of Windows-1252.
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+constexpr unsigned char FoldAZ(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+}
+
+constexpr bool IsAsciiLetter(unsigned char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+// How common a byte is in a journal's text; the search anchors on the two rarest bytes of the
+// needle, so that few places need a full comparison.
+int Commonness(unsigned char c) {
+  if (c == ' ')
+    return 250;
+  static constexpr std::string_view kFrequent = "etaoinsrhldcumfpgwybvkxjqz";
+  if (c >= 'a' && c <= 'z')
+    return 200 - 4 * static_cast<int>(kFrequent.find(static_cast<char>(c)));
+  if (c >= '0' && c <= '9')
+    return 90;
+  if (c < 0x80)
+    return 60;
+  return 10;
+}
+
+// Read size per call; small enough that the line-end count runs while the chunk is in cache.
+constexpr std::size_t kReadChunk = std::size_t{1} << 20;
+
+// Calls sink(base, mask) for the line ends in [begin, end): bit k of mask stands for the byte at
+// base + k, which ends a line (an LF, or a CR not directly followed by an LF; the LF of a CR LF
+// pair ends the line). The byte at `end` is looked at, to pair a CR, only when end < avail.
+// Returns the position of the first zero byte in [begin, end), or npos; line ends after it are not
+// reported.
+template <typename Sink>
+std::size_t ScanLineEnds(const unsigned char* d, std::size_t begin, std::size_t end,
+                         std::size_t avail, Sink&& sink) {
+  std::size_t i = begin;
+#ifdef QV_LINEINDEX_SSE2
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i lf = _mm_set1_epi8('\n');
+  const __m128i cr = _mm_set1_epi8('\r');
+  for (; i + 16 <= end; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+    const unsigned special = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(
+        _mm_cmpeq_epi8(v, zero), _mm_or_si128(_mm_cmpeq_epi8(v, lf), _mm_cmpeq_epi8(v, cr)))));
+    if (special == 0)
+      continue;
+    const unsigned zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero)));
+    const unsigned lfs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
+    const unsigned crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
+    const unsigned nextIsLf = (i + 16 < avail && d[i + 16] == '\n') ? 1u : 0u;
+    unsigned ends = lfs | (crs & ~((lfs >> 1) | (nextIsLf << 15)));
+    if (zeros != 0) {
+      const unsigned at = static_cast<unsigned>(std::countr_zero(zeros));
+      ends &= (1u << at) - 1u;
+      if (ends != 0)
+        sink(i, ends);
+      return i + at;
+    }
+    if (ends != 0)
+      sink(i, ends);
+  }
+#endif
+  for (; i < end; ++i) {
+    const unsigned char c = d[i];
+    if (c == 0)
+      return i;
+    if (c == '\n' || (c == '\r' && !(i + 1 < avail && d[i + 1] == '\n')))
+      sink(i, 1u);
+  }
+  return LineIndex::npos;
+}
+
+// A needle byte that candidate places are checked on first.
+struct Anchor {
+  std::size_t offset;
+  unsigned char folded;
+  unsigned char orMask; // 0x20 for a letter: folds 'A'-'Z' onto 'a'-'z' and nothing else onto it
+};
+
+bool MatchesAt(const unsigned char* h, const std::string& foldedNeedle) {
+  for (std::size_t k = 0; k < foldedNeedle.size(); ++k) {
+    if (FoldAZ(h[k]) != static_cast<unsigned char>(foldedNeedle[k]))
+      return false;
+  }
+  return true;
+}
+
+} // namespace
+
+char16_t Cp1252ToUnicode(unsigned char byte) {
+  return (byte >= 0x80 && byte < 0xA0) ? kCp1252High[byte - 0x80] : char16_t{byte};
+}
+
+int UnicodeToCp1252(char16_t ch) {
+  if (ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF))
+    return ch;
+  for (std::size_t i = 0; i < kCp1252High.size(); ++i) {
+    if (kCp1252High[i] == ch)
+      return static_cast<int>(0x80 + i);
+  }
+  return -1;
+}
+
+std::size_t FindFoldedAZ(std::string_view haystack, std::string_view needle) {
+  const std::size_t n = needle.size();
+  if (n == 0)
+    return 0;
+  if (n > haystack.size())
+    return LineIndex::npos;
+  std::string folded(n, '\0');
+  for (std::size_t k = 0; k < n; ++k)
+    folded[k] = static_cast<char>(FoldAZ(static_cast<unsigned char>(needle[k])));
+
+  // The two rarest bytes of the needle (the same one twice for a one-byte needle).
+  std::size_t first = 0;
+  for (std::size_t k = 1; k < n; ++k) {
+    if (Commonness(static_cast<unsigned char>(folded[k])) <
+        Commonness(static_cast<unsigned char>(folded[first])))
+      first = k;
+  }
+  std::size_t second = first;
+  for (std::size_t k = 0; k < n; ++k) {
+    if (k != first &&
+        (second == first || Commonness(static_cast<unsigned char>(folded[k])) <
+                                Commonness(static_cast<unsigned char>(folded[second]))))
+      second = k;
+  }
+  auto anchor = [&](std::size_t k) {
+    const auto c = static_cast<unsigned char>(folded[k]);
+    return Anchor{k, c, static_cast<unsigned char>(IsAsciiLetter(c) ? 0x20 : 0)};
+  };
+  const Anchor a1 = anchor(first);
+  const Anchor a2 = anchor(second);
+
+  const auto* h = reinterpret_cast<const unsigned char*>(haystack.data());
+  const std::size_t last = haystack.size() - n; // the last possible start
+  std::size_t i = 0;
+#ifdef QV_LINEINDEX_SSE2
+  const __m128i t1 = _mm_set1_epi8(static_cast<char>(a1.folded));
+  const __m128i m1 = _mm_set1_epi8(static_cast<char>(a1.orMask));
+  const __m128i t2 = _mm_set1_epi8(static_cast<char>(a2.folded));
+  const __m128i m2 = _mm_set1_epi8(static_cast<char>(a2.orMask));
+  for (; i + 15 <= last; i += 16) {
+    const __m128i b1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i + a1.offset));
+    const __m128i b2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i + a2.offset));
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
+        _mm_cmpeq_epi8(_mm_or_si128(b1, m1), t1), _mm_cmpeq_epi8(_mm_or_si128(b2, m2), t2))));
+    while (mask != 0) {
+      const std::size_t at = i + static_cast<unsigned>(std::countr_zero(mask));
+      if (MatchesAt(h + at, folded))
+        return at;
+      mask &= mask - 1;
+    }
+  }
+#endif
+  for (; i <= last; ++i) {
+    if ((h[i + a1.offset] | a1.orMask) == a1.folded &&
+        (h[i + a2.offset] | a2.orMask) == a2.folded && MatchesAt(h + i, folded))
+      return i;
+  }
+  return LineIndex::npos;
+}
+
+LineIndex::~LineIndex() = default;
+
+LineIndex::LineIndex(LineIndex&& other) noexcept {
+  *this = std::move(other);
+}
+
+LineIndex& LineIndex::operator=(LineIndex&& other) noexcept {
+  if (this != &other) {
+    m_data = std::move(other.m_data);
+    m_capacity = std::exchange(other.m_capacity, 0);
+    m_textSize = std::exchange(other.m_textSize, 0);
+    m_starts = std::move(other.m_starts);
+    m_startsCapacity = std::exchange(other.m_startsCapacity, 0);
+    m_lineCount = std::exchange(other.m_lineCount, 0);
+    m_longestLine = std::exchange(other.m_longestLine, npos);
+    m_longestLength = std::exchange(other.m_longestLength, 0);
+  }
+  return *this;
+}
+
+void LineIndex::Clear() {
+  m_starts.reset();
+  m_startsCapacity = 0;
+  m_data.reset();
+  m_capacity = 0;
+  m_textSize = 0;
+  m_lineCount = 0;
+  m_longestLine = npos;
+  m_longestLength = 0;
+}
+
+bool LineIndex::LoadFile(const std::string& hostPath) {
+  Clear();
+  try {
+    const std::filesystem::path path(
+        std::u8string_view(reinterpret_cast<const char8_t*>(hostPath.data()), hostPath.size()));
+    std::error_code ec;
+    const std::uintmax_t fileSize = std::filesystem::file_size(path, ec);
+    if (ec || fileSize > std::numeric_limits<std::size_t>::max() / 2)
+      return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+      return false;
+    const auto size = static_cast<std::size_t>(fileSize);
+    m_data = std::make_unique_for_overwrite<char[]>(size == 0 ? 1 : size);
+    m_capacity = size;
+
+    // Count the line ends chunk by chunk as they arrive; the last byte of a chunk waits for the
+    // next one, which may hold the LF of its CR.
+    const auto* d = reinterpret_cast<const unsigned char*>(m_data.get());
+    std::size_t got = 0;
+    std::size_t scanned = 0;
+    std::size_t lineEnds = 0;
+    std::size_t textEnd = npos;
+    auto count = [&lineEnds](std::size_t, unsigned mask) {
+      lineEnds += static_cast<std::size_t>(std::popcount(mask));
+    };
+    while (got < size) {
+      const std::size_t want = std::min(kReadChunk, size - got);
+      in.read(m_data.get() + got, static_cast<std::streamsize>(want));
+      const auto n = static_cast<std::size_t>(in.gcount());
+      got += n;
+      if (got > scanned + 1) {
+        textEnd = ScanLineEnds(d, scanned, got - 1, got, count);
+        scanned = got - 1;
+        if (textEnd != npos)
+          break;
+      }
+      if (n < want) // the file shrank while being read: keep what is there
+        break;
+    }
+    if (textEnd == npos)
+      textEnd = ScanLineEnds(d, scanned, got, got, count);
+    m_textSize = textEnd == npos ? got : textEnd;
+    if (!Index(lineEnds)) {
+      Clear();
+      return false;
+    }
+    return true;
+  } catch (const std::bad_alloc&) {
+    Clear();
+    return false;
+  } catch (const std::filesystem::filesystem_error&) {
+    Clear();
+    return false;
+  }
+}
+
+void LineIndex::Assign(std::string_view bytes) {
+  Clear();
+  m_data = std::make_unique_for_overwrite<char[]>(bytes.empty() ? 1 : bytes.size());
+  m_capacity = bytes.size();
+  std::copy(bytes.begin(), bytes.end(), m_data.get());
+  const auto* d = reinterpret_cast<const unsigned char*>(m_data.get());
+  std::size_t lineEnds = 0;
+  const std::size_t textEnd =
+      ScanLineEnds(d, 0, bytes.size(), bytes.size(), [&lineEnds](std::size_t, unsigned mask) {
+        lineEnds += static_cast<std::size_t>(std::popcount(mask));
+      });
+  m_textSize = textEnd == npos ? bytes.size() : textEnd;
+  Index(lineEnds);
+}
+
+// Fills the line starts for the m_textSize bytes of text, which hold lineEnds line ends.
+bool LineIndex::Index(std::size_t lineEnds) {
+  m_lineCount = 0;
+  m_longestLine = npos;
+  m_longestLength = 0;
+  if (m_textSize == 0)
+    return true;
+  m_starts = std::make_unique_for_overwrite<std::uint64_t[]>(lineEnds + 1);
+  m_startsCapacity = lineEnds + 1;
+  const auto* d = reinterpret_cast<const unsigned char*>(m_data.get());
+  std::size_t count = 0;
+  std::size_t lineStart = 0;
+  m_starts[count++] = 0;
+  auto noteLength = [this](std::size_t line, std::size_t length) {
+    if (m_longestLine == npos || length > m_longestLength) {
+      m_longestLine = line;
+      m_longestLength = length;
+    }
+  };
+  bool fits = true;
+  ScanLineEnds(d, 0, m_textSize, m_textSize, [&](std::size_t base, unsigned mask) {
+    while (mask != 0) {
+      const std::size_t pos = base + static_cast<unsigned>(std::countr_zero(mask));
+      mask &= mask - 1;
+      const bool pair = d[pos] == '\n' && pos > lineStart && d[pos - 1] == '\r';
+      noteLength(count - 1, pos - lineStart - (pair ? 1 : 0));
+      lineStart = pos + 1;
+      if (count > lineEnds) { // cannot happen: both passes see the same bytes
+        fits = false;
+        return;
+      }
+      m_starts[count++] = lineStart;
+    }
+  });
+  if (!fits)
+    return false;
+  if (lineStart == m_textSize)
+    --count; // the text ends with a line end: no line after it
+  else
+    noteLength(count - 1, m_textSize - lineStart);
+  m_lineCount = count;
+  return true;
+}
+
+std::string_view LineIndex::Line(std::size_t i) const {
+  const std::size_t begin = m_starts[i];
+  std::size_t end = i + 1 < m_lineCount ? m_starts[i + 1] : m_textSize;
+  if (end > begin && m_data[end - 1] == '\n')
+    --end;
+  if (end > begin && m_data[end - 1] == '\r')
+    --end;
+  return {m_data.get() + begin, end - begin};
+}
+
+std::size_t LineIndex::LineAtOffset(std::uint64_t offset) const {
+  if (m_lineCount == 0)
+    return npos;
+  const std::uint64_t* begin = m_starts.get();
+  const std::uint64_t* it = std::upper_bound(begin, begin + m_lineCount, offset);
+  return static_cast<std::size_t>(it - begin) - 1;
+}
+
+std::size_t LineIndex::Find(std::string_view needle, std::size_t fromLine) const {
+  if (fromLine >= m_lineCount)
+    return npos;
+  if (needle.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos)
+    return npos;
+  if (needle.empty())
+    return fromLine;
+  const std::size_t base = m_starts[fromLine];
+  const std::size_t at = FindFoldedAZ(Text().substr(base), needle);
+  return at == npos ? npos : LineAtOffset(base + at);
+}
+
+std::size_t LineIndex::MemoryBytes() const {
+  return m_capacity + m_startsCapacity * sizeof(std::uint64_t);
+}
+
+} // namespace qv

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+// A text file's bytes held in one buffer, with an index of where each line starts. Lines are
+// split as the program splits the game's files: at CR LF, LF or CR; a zero byte ends the text.
+// Nothing is decoded or copied per line, so a journal of hundreds of MB is read, indexed and
+// searched in a fraction of a second and costs its own size plus 8 bytes per line.
+namespace qv {
+
+// Windows-1252 byte to UTF-16. The five codes Windows-1252 leaves undefined (0x81, 0x8D, 0x8F,
+// 0x90, 0x9D) map to the C1 controls of the same value, as Windows' own conversion does.
+char16_t Cp1252ToUnicode(unsigned char byte);
+// The Windows-1252 byte for a UTF-16 code unit, or -1 when Windows-1252 cannot hold it.
+int UnicodeToCp1252(char16_t ch);
+
+// The first position in haystack where needle occurs, letters A-Z and a-z compared without regard
+// to case and every other byte exactly; npos when it does not occur. An empty needle is found at 0.
+std::size_t FindFoldedAZ(std::string_view haystack, std::string_view needle);
+
+class LineIndex {
+public:
+  static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+  LineIndex() = default;
+  ~LineIndex();
+  LineIndex(LineIndex&& other) noexcept;
+  LineIndex& operator=(LineIndex&& other) noexcept;
+  LineIndex(const LineIndex&) = delete;
+  LineIndex& operator=(const LineIndex&) = delete;
+
+  // Reads the whole file (a host path, UTF-8) and indexes it, replacing what was held. False when
+  // it cannot be opened or read, or memory runs out; the index is then empty.
+  bool LoadFile(const std::string& hostPath);
+  // Holds a copy of the bytes, indexed the same way.
+  void Assign(std::string_view bytes);
+  // Empties the index and gives its memory back.
+  void Clear();
+
+  std::size_t LineCount() const { return m_lineCount; }
+  bool Empty() const { return m_lineCount == 0; }
+  // The bytes of line i (0-based, i < LineCount()), without its line end.
+  std::string_view Line(std::size_t i) const;
+  // Offset of line i's first byte in Text().
+  std::uint64_t LineOffset(std::size_t i) const { return m_starts[i]; }
+  // The line that holds the byte at offset (offsets of a line end belong to their line); offsets
+  // past the text give the last line. npos when there are no lines.
+  std::size_t LineAtOffset(std::uint64_t offset) const;
+  // The text: the bytes up to the first zero byte or the end of the file, line ends included.
+  std::string_view Text() const { return {m_data.get(), m_textSize}; }
+  // A longest line (in bytes) and its length; npos and 0 when there are no lines.
+  std::size_t LongestLine() const { return m_longestLine; }
+  std::size_t LongestLineLength() const { return m_longestLength; }
+
+  // The first line at or after fromLine in which needle occurs (FindFoldedAZ's rules), or npos.
+  // A needle holding CR, LF or a zero byte occurs in no line. An empty needle occurs in every
+  // line.
+  std::size_t Find(std::string_view needle, std::size_t fromLine) const;
+
+  // Heap bytes held for the text and the index.
+  std::size_t MemoryBytes() const;
+
+private:
+  bool Index(std::size_t lineEnds);
+
+  std::unique_ptr<char[]> m_data;
+  std::size_t m_capacity = 0;
+  std::size_t m_textSize = 0;
+  std::unique_ptr<std::uint64_t[]> m_starts;
+  std::size_t m_startsCapacity = 0;
+  std::size_t m_lineCount = 0;
+  std::size_t m_longestLine = npos;
+  std::size_t m_longestLength = 0;
+};
+
+} // namespace qv
