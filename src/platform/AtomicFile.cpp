@@ -87,6 +87,9 @@ public:
         errno = EACCES;
         return false;
       }
+      // Nor is a file this user may not write, though its directory would allow the rename.
+      if (::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0)
+        return false;
       exists = true;
     } else if (errno != ENOENT) {
       return false;
