@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,16 @@ public:
   const std::string& Name() const { return name_; }
 
 private:
+  std::unique_ptr<platform::RegistryKey> OpenForRead(const std::string& key);
+  std::unique_ptr<platform::RegistryKey> OpenForWrite(const std::string& key);
+  std::optional<platform::RegValue> QueryValue(const std::string& key,
+                                               const std::string& valueName);
+  std::optional<std::int32_t> QueryDword(const std::string& key, const std::string& valueName);
+  void SetValue(const std::string& key, const std::string& valueName,
+                const platform::RegValue& value);
+  std::optional<std::int32_t> IniNumber(const std::string& key, const std::string& valueName);
+  void RemoveTree(const std::string& path);
+
   TKVXFileKind kind_;
   std::unique_ptr<IniFile> ini_;
   std::unique_ptr<platform::Registry> registry_;

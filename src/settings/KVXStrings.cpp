@@ -4,7 +4,9 @@ namespace qv {
 
 namespace {
 
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsBlankOrControl(char c) {
+  return static_cast<unsigned char>(c) <= ' ';
+}
 
 bool IsBlank(const std::string& text) {
   for (char c : text)
@@ -13,13 +15,15 @@ bool IsBlank(const std::string& text) {
   return true;
 }
 
-// A host path on this platform separates with '/'; everything else (Windows form, relative
-// names from the registry) with '\'.
+// A host path on this platform separates with '/'. Other names keep the separator they already
+// use, and a Windows-form or bare name gets '\'.
 char SeparatorOf(const std::string& text) {
 #ifdef _WIN32
   (void)text;
   return '\\';
 #else
+  if (text.front() == '/')
+    return '/';
   if (text.find('\\') == std::string::npos && text.find('/') != std::string::npos)
     return '/';
   return '\\';
