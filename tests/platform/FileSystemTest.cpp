@@ -176,7 +176,7 @@ TEST(AtomicWrite, ReadOnlyTargetIsRefusedEvenForRoot) {
 TEST(AtomicWrite, ReplacedFileKeepsItsPermissionBits) {
   TempDir dir;
   const std::string file = dir.file("UO.CFG");
-  for (unsigned mode : {0600u, 0640u, 0755u, 0266u}) {
+  for (unsigned mode : {0600u, 0640u, 0755u, 0664u}) {
     WriteBytes(file, "old");
     ::chmod(file.c_str(), mode);
     WriteLines(file, {"new"});
