@@ -82,7 +82,6 @@ private:
   bool m_valueGuard = false;
   TBoxTypes m_boxType = btNormal;
   bool m_enabled = true;
-  QString m_rawHint;
   TRequiredTypes m_required = rtNot;
   bool m_scrollable = false;
   QString m_valueDefault;

@@ -21,8 +21,8 @@ class TKVXScrollButton;
 // literal characters are not part of Text (default "1" keeps them); after the second ";" comes
 // the blank (empty-place) character (default "_").
 struct TEditMask {
-  QString qtMask;    // for QLineEdit::setInputMask; empty when there is no mask
-  QString positions; // one entry per displayed character: 'i' input, 'l' literal
+  QString qtMask; // for QLineEdit::setInputMask; empty when there is no mask
+  QString layout; // per displayed character: the literal, or a null QChar for an input place
   bool saveLiterals = true;
   QChar blank = u'_';
 
@@ -59,6 +59,10 @@ public:
 
   bool Enabled() const { return m_enabled; }
   void setKVXEnabled(bool enabled);
+
+  // Whether Tab reaches the field (a click always does).
+  bool TabStop() const { return m_tabStop; }
+  void setTabStop(bool tabStop);
 
   // Applies the hint rule with the current Scrollable.
   void setHint(const QString& hint);
@@ -112,7 +116,7 @@ private:
 
   bool m_scrollable = false;
   bool m_enabled = true;
-  QString m_rawHint;
+  bool m_tabStop = true;
   QString m_editMask;
   TEditMask m_mask;
   int m_maxLength = 0;

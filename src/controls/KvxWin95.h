@@ -56,6 +56,7 @@ class TKVXStatusBar : public QStatusBar {
   Q_OBJECT
 public:
   explicit TKVXStatusBar(QWidget* parent = nullptr);
+  ~TKVXStatusBar() override { m_destroying = true; }
 
   int PanelCount() const { return static_cast<int>(m_panels.size()); }
   QVector<TStatusPanel> Panels() const { return m_panels; }

@@ -1,0 +1,144 @@
+#include "controls/KVXStCtl.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+
+namespace qv {
+
+QStringList TKVXComboBox::ItemsOf(TBoxTypes boxType) {
+  switch (boxType) {
+  case btAccident:
+    return {"A - Auto Accident", "O - Other", "  - N/A"};
+  case btAccountType:
+    return {"1 - Monthly",  "2 - Standard", "3 - No Bill",
+            "6 - Courtesy", "8 - Coupon",   "9 - Collection"};
+  case btCondition:
+    return {"E - Employment Related", "F - Family Planning", "P - EPSDT"};
+  case btMS:
+    return {"D - Divorced", "M - Married", "S - Single", "W - Widowed"};
+  case btReason:
+    return {"E - Emergency Related", "I - Initial Examination", "N - Newborn", "R - Routine",
+            "U - Urgent"};
+  case btRel:
+    return {"C - Child", "S - Self", "M - Married", "O - Other"};
+  case btSex:
+    return {"F - Female", "M - Male"};
+  case btSexBoth:
+    return {"B - Both", "F - Female", "M - Male"};
+  case btYesNo:
+    return {"Y - Yes", "N - No"};
+  case btNormal:
+  case btOther:
+    break;
+  }
+  return {};
+}
+
+QString TKVXComboBox::CodeOf(const QString& item) {
+  return item.left(1);
+}
+
+TKVXComboBox::TKVXComboBox(QWidget* parent) : QComboBox(parent) {
+  resize(width(), 21);
+  setKVXEnabled(true);
+  m_savedValue = m_valueDefault;
+  // activated() comes from the user only: mouse, keys and wheel.
+  connect(this, &QComboBox::activated, this, &TKVXComboBox::UserPicked);
+}
+
+QSize TKVXComboBox::sizeHint() const {
+  return QComboBox::sizeHint();
+}
+
+void TKVXComboBox::setBoxType(TBoxTypes boxType) {
+  m_boxType = boxType;
+  const QStringList items = ItemsOf(boxType);
+  if (items.isEmpty())
+    return;
+  clear();
+  setEditable(false);
+  addItems(items);
+  // Qt selects the first item of a filled empty box; the list starts without a selection.
+  setCurrentIndex(-1);
+}
+
+void TKVXComboBox::setKVXEnabled(bool enabled) {
+  m_enabled = enabled;
+  setFocusPolicy(enabled ? Qt::StrongFocus : Qt::ClickFocus);
+  // The window colour while editable, the button face while not: a pick-only box is drawn
+  // with the Button role, an editable one with Base.
+  const QPalette standard = QApplication::palette(this);
+  const QColor face = standard.color(enabled ? QPalette::Base : QPalette::Button);
+  QPalette pal = palette();
+  pal.setColor(QPalette::Base, face);
+  pal.setColor(QPalette::Button, face);
+  setPalette(pal);
+}
+
+void TKVXComboBox::setHint(const QString& hint) {
+  StoreHint(this, ApplyHintRule(hint, m_scrollable));
+  if (m_scrollable)
+    setCursor(Qt::PointingHandCursor);
+  else
+    unsetCursor();
+}
+
+void TKVXComboBox::setScrollable(bool scrollable) {
+  m_scrollable = scrollable;
+  setHint(Hint());
+}
+
+QString TKVXComboBox::Value() const {
+  if (m_boxType == btOther)
+    return {};
+  const int index = currentIndex();
+  if (index >= 0 && index < count())
+    return CodeOf(itemText(index));
+  return {};
+}
+
+void TKVXComboBox::setValue(const QString& value) {
+  if (m_boxType == btOther)
+    return;
+  setCurrentIndex(-1);
+  const QString code = TrimControls(value);
+  for (int i = 0; i < count(); ++i) {
+    if (CodeOf(itemText(i)) == code) {
+      setCurrentIndex(i);
+      break;
+    }
+  }
+  if (currentIndex() < 0 && !m_valueGuard) {
+    m_valueGuard = true;
+    setValue(m_valueDefault);
+    m_valueGuard = false;
+  }
+}
+
+void TKVXComboBox::UserPicked(int) {
+  if (m_enabled) {
+    m_savedValue = Value();
+    emit changed();
+  } else {
+    setValue(m_savedValue);
+  }
+}
+
+void TKVXComboBox::DblClick() {
+  if (m_enabled)
+    emit doubleClicked();
+}
+
+void TKVXComboBox::keyPressEvent(QKeyEvent* event) {
+  QComboBox::keyPressEvent(event);
+  if (m_scrollable && event->key() == Qt::Key_F &&
+      (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier)
+    DblClick();
+}
+
+void TKVXComboBox::mouseDoubleClickEvent(QMouseEvent* event) {
+  QComboBox::mouseDoubleClickEvent(event);
+  DblClick();
+}
+
+} // namespace qv
