@@ -131,6 +131,14 @@ TEST_F(MacroFileTest, PanelShowsTheMacroAndItsListParameters) {
   EXPECT_EQ(FillMacroPanel(state, "\\", false, false, false).keyIndex, 42);
 }
 
+TEST_F(MacroFileTest, ParametersAreCutAt99Characters) {
+  state.macroLines = {"F1 0 0 0", "Say " + std::string(120, 'x'), "########"};
+  FillMacroGrid(state);
+  EXPECT_EQ(state.macroGrid[0].cells[5], std::string(99, 'x'));
+  EXPECT_EQ(FillMacroPanel(state, "F1", false, false, false).rows[0].parameter,
+            std::string(99, 'x'));
+}
+
 TEST_F(MacroFileTest, ElevenActionsSurviveACheckOut) {
   const MacroPanel f2 = FillMacroPanel(state, "F2 ", false, false, false);
   ASSERT_EQ(f2.rows.size(), 10u);
