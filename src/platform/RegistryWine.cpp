@@ -1,46 +1,439 @@
-// Placeholder until the hive implementation lands: an empty registry that refuses writes.
+// The registry as hive files in Wine's text format, in the registry home (see Registry.h).
+//
+// Roots: HKEY_LOCAL_MACHINE is system.reg, HKEY_CURRENT_USER user.reg; HKEY_CLASSES_ROOT and
+// HKEY_CURRENT_CONFIG are their places in system.reg, as in Wine. HKEY_USERS holds ".Default"
+// (userdef.reg) and the current user's SID (user.reg, the SID its header names). HKEY_DYN_DATA
+// has no keys.
+//
+// Nothing is cached: every call reads the hive afresh. A change takes an exclusive lock on a lock
+// file beside the hive, re-reads it, changes it and replaces it atomically. While a wineserver
+// runs for the prefix, changes are refused: it would overwrite them with its own copy.
 #include "platform/Registry.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/AtomicFile.h"
+#include "platform/WineHive.h"
 
 namespace qv::platform {
 
 RegValue RegValue::Text(const std::string& utf8, std::uint32_t type) {
   return RegValue{type, EncodeRegString(utf8)};
 }
+
 RegValue RegValue::Dword(std::uint32_t value) {
   return RegValue{kRegDword,
                   {std::uint8_t(value), std::uint8_t(value >> 8), std::uint8_t(value >> 16),
                    std::uint8_t(value >> 24)}};
 }
+
 std::vector<std::uint8_t> EncodeRegString(const std::string& utf8) {
-  std::vector<std::uint8_t> out;
-  for (unsigned char c : utf8) {
-    out.push_back(c);
-    out.push_back(0);
+  std::u16string units = Utf8ToUtf16(utf8);
+  std::vector<std::uint8_t> data;
+  data.reserve(units.size() * 2 + 2);
+  for (char16_t u : units) {
+    data.push_back(std::uint8_t(u & 0xFF));
+    data.push_back(std::uint8_t(u >> 8));
   }
-  out.push_back(0);
-  out.push_back(0);
-  return out;
+  data.push_back(0);
+  data.push_back(0);
+  return data;
 }
+
 std::string DecodeRegString(const std::vector<std::uint8_t>& data) {
-  std::string s;
+  std::u16string units;
   for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
-    if (data[i] == 0 && data[i + 1] == 0)
+    char16_t u = char16_t(data[i] | (data[i + 1] << 8));
+    if (u == 0)
       break;
-    s.push_back(char(data[i]));
+    units += u;
   }
-  return s;
+  return Utf16ToUtf8(units);
 }
 
 namespace {
-class EmptyRegistry : public Registry {
-public:
-  std::unique_ptr<RegistryKey> OpenKey(RootKey, const std::string&, Access) override { return {}; }
-  std::unique_ptr<RegistryKey> CreateKey(RootKey, const std::string&) override { return {}; }
-  bool DeleteKey(RootKey, const std::string&) override { return false; }
+
+using Path = WineHive::Path;
+
+constexpr std::u16string_view kDefaultUserSid = u"S-1-5-21-0-0-0-1000";
+
+std::string Env(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+std::string WithoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/')
+    path.pop_back();
+  return path;
+}
+
+std::string UserHome() {
+  std::string home = Env("HOME");
+  if (home.empty()) {
+    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir)
+      home = pw->pw_dir;
+  }
+  return WithoutTrailingSlashes(home);
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+Path SplitKeyPath(const std::string& utf8) {
+  Path path;
+  std::u16string all = Utf8ToUtf16(utf8);
+  std::size_t start = 0;
+  while (start <= all.size()) {
+    std::size_t end = all.find(u'\\', start);
+    if (end == std::u16string::npos)
+      end = all.size();
+    if (end > start)
+      path.push_back(all.substr(start, end - start));
+    start = end + 1;
+  }
+  return path;
+}
+
+bool SameName(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size())
+    return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
+    if (lower(a[i]) != lower(b[i]))
+      return false;
+  }
+  return true;
+}
+
+enum class HiveKind { System, User, UserDefault };
+
+struct HiveFile {
+  std::string path;
+  std::u16string rootName; // the hive's place in Wine's registry
 };
+
+HiveFile FileOf(const std::string& home, HiveKind kind) {
+  switch (kind) {
+  case HiveKind::System:
+    return {home + "/system.reg", u"\\Registry\\Machine"};
+  case HiveKind::User:
+    return {home + "/user.reg", u"\\Registry\\User\\" + std::u16string(kDefaultUserSid)};
+  case HiveKind::UserDefault:
+    break;
+  }
+  return {home + "/userdef.reg", u"\\Registry\\User\\.Default"};
+}
+
+// The hive as it is on disk now; a missing hive is an empty one. nullopt when it exists but cannot
+// be read.
+std::optional<WineHive> LoadHive(const HiveFile& file) {
+  std::string bytes;
+  if (ReadFileBytes(file.path, bytes))
+    return WineHive(std::move(bytes), file.rootName);
+  if (errno == ENOENT || errno == ENOTDIR)
+    return WineHive(WineHive::EmptyHiveText(file.rootName), file.rootName);
+  return std::nullopt;
+}
+
+// The SID under which user.reg appears in HKEY_USERS: the one its header names.
+std::u16string CurrentUserSid(const std::string& home) {
+  if (auto hive = LoadHive(FileOf(home, HiveKind::User))) {
+    const Path& root = hive->RootName();
+    if (root.size() == 3 && SameName(root[1], u"User"))
+      return root[2];
+  }
+  return std::u16string(kDefaultUserSid);
+}
+
+// True while a wineserver runs for the prefix: it holds a write lock on byte 0 of the lock file
+// in its server directory, which Wine names after the prefix's device and inode.
+bool WineserverRunning(const std::string& prefix) {
+  struct stat st;
+  if (::stat(prefix.c_str(), &st) != 0)
+    return false;
+  char lockPath[128];
+  std::snprintf(lockPath, sizeof lockPath, "/tmp/.wine-%u/server-%llx-%llx/lock",
+                unsigned(::getuid()), static_cast<unsigned long long>(st.st_dev),
+                static_cast<unsigned long long>(st.st_ino));
+  short probe = F_WRLCK;
+  int fd = ::open(lockPath, O_RDWR | O_CLOEXEC);
+  if (fd < 0) {
+    probe = F_RDLCK; // conflicts with a write lock just the same
+    fd = ::open(lockPath, O_RDONLY | O_CLOEXEC);
+  }
+  if (fd < 0)
+    return false;
+  struct flock lock = {};
+  lock.l_type = probe;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = 0;
+  lock.l_len = 1;
+  int result = ::fcntl(fd, F_GETLK, &lock);
+  ::close(fd);
+  return result == 0 && lock.l_type == F_WRLCK;
+}
+
+// The exclusive lock on the file beside a hive that orders the changes of several programs.
+class HiveLock {
+public:
+  explicit HiveLock(const std::string& hivePath) {
+    auto slash = hivePath.find_last_of('/');
+    std::string lockPath =
+        hivePath.substr(0, slash + 1) + "." + hivePath.substr(slash + 1) + ".lock";
+    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  }
+  ~HiveLock() {
+    if (fd_ >= 0)
+      ::close(fd_);
+  }
+  HiveLock(const HiveLock&) = delete;
+  HiveLock& operator=(const HiveLock&) = delete;
+
+  // Waits a while for another writer to finish; false when the lock cannot be had.
+  bool Acquire() {
+    if (fd_ < 0)
+      return false;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+      if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
+        return true;
+      if (errno != EWOULDBLOCK && errno != EINTR)
+        return false;
+      if (std::chrono::steady_clock::now() > deadline)
+        return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+
+private:
+  int fd_ = -1;
+};
+
+enum class Change { Failed, Unchanged, Changed };
+
+// One change of a hive, made safely (see the top of this file). False when it cannot be made.
+template <class ChangeFn>
+bool ModifyHive(const std::string& home, const HiveFile& file, ChangeFn&& change) {
+  std::error_code error;
+  std::filesystem::create_directories(home, error);
+  HiveLock lock(file.path);
+  if (!lock.Acquire())
+    return false;
+  if (WineserverRunning(home))
+    return false;
+  std::string bytes;
+  bool exists = ReadFileBytes(file.path, bytes);
+  if (!exists && errno != ENOENT)
+    return false;
+  WineHive hive(exists ? std::move(bytes) : WineHive::EmptyHiveText(file.rootName), file.rootName);
+  if (!hive.IsValid())
+    return false; // not a hive Wine would load: leave it alone
+  switch (change(hive)) {
+  case Change::Failed:
+    return false;
+  case Change::Unchanged:
+    return true;
+  case Change::Changed:
+    break;
+  }
+  return WriteFileAtomically(file.path, hive.Text());
+}
+
+// Where a key path of a root lives.
+struct Location {
+  HiveKind hive;
+  Path path; // from the hive's root
+};
+
+std::optional<Location> Locate(const std::string& home, RootKey root, const Path& path) {
+  auto below = [&](std::initializer_list<std::u16string_view> place) {
+    Path full(place.begin(), place.end());
+    full.insert(full.end(), path.begin(), path.end());
+    return full;
+  };
+  switch (root) {
+  case RootKey::LocalMachine:
+    return Location{HiveKind::System, path};
+  case RootKey::ClassesRoot:
+    return Location{HiveKind::System, below({u"Software", u"Classes"})};
+  case RootKey::CurrentConfig:
+    return Location{HiveKind::System,
+                    below({u"System", u"CurrentControlSet", u"Hardware Profiles", u"Current"})};
+  case RootKey::CurrentUser:
+    return Location{HiveKind::User, path};
+  case RootKey::Users: {
+    if (path.empty())
+      return std::nullopt;
+    Path rest(path.begin() + 1, path.end());
+    if (SameName(path.front(), u".Default"))
+      return Location{HiveKind::UserDefault, rest};
+    if (SameName(path.front(), CurrentUserSid(home)))
+      return Location{HiveKind::User, rest};
+    return std::nullopt;
+  }
+  case RootKey::DynData:
+    break;
+  }
+  return std::nullopt;
+}
+
+class HiveKey : public RegistryKey {
+public:
+  HiveKey(std::string home, HiveKind hive, Path path, bool writable)
+      : home_(std::move(home)), hive_(hive), path_(std::move(path)), writable_(writable) {}
+
+  std::optional<RegValue> QueryValue(const std::string& name) override {
+    auto hive = LoadHive(FileOf(home_, hive_));
+    if (!hive)
+      return std::nullopt;
+    return hive->Value(path_, Utf8ToUtf16(name));
+  }
+
+  bool SetValue(const std::string& name, const RegValue& value) override {
+    if (!writable_)
+      return false;
+    std::u16string name16 = Utf8ToUtf16(name);
+    return ModifyHive(home_, FileOf(home_, hive_), [&](WineHive& hive) {
+      return hive.SetValue(path_, name16, value, FileTimeNow()) ? Change::Changed
+                                                                : Change::Unchanged;
+    });
+  }
+
+  std::vector<std::string> SubKeyNames() override {
+    std::vector<std::string> names;
+    if (auto hive = LoadHive(FileOf(home_, hive_)))
+      for (const auto& name : hive->SubKeys(path_))
+        names.push_back(Utf16ToUtf8(name));
+    return names;
+  }
+
+private:
+  std::string home_;
+  HiveKind hive_;
+  Path path_; // the key itself, after redirection and links
+  bool writable_;
+};
+
+// HKEY_USERS itself: the two users, no values.
+class UsersKey : public RegistryKey {
+public:
+  explicit UsersKey(std::string home) : home_(std::move(home)) {}
+  std::optional<RegValue> QueryValue(const std::string&) override { return std::nullopt; }
+  bool SetValue(const std::string&, const RegValue&) override { return false; }
+  std::vector<std::string> SubKeyNames() override {
+    return {".Default", Utf16ToUtf8(CurrentUserSid(home_))};
+  }
+
+private:
+  std::string home_;
+};
+
+class WineRegistry : public Registry {
+public:
+  std::unique_ptr<RegistryKey> OpenKey(RootKey root, const std::string& path,
+                                       Access access) override {
+    std::string home = RegistryHome();
+    Path elements = SplitKeyPath(path);
+    if (root == RootKey::Users && elements.empty())
+      return std::make_unique<UsersKey>(home);
+    auto location = Locate(home, root, elements);
+    if (!location)
+      return nullptr;
+    auto hive = LoadHive(FileOf(home, location->hive));
+    if (!hive)
+      return nullptr;
+    auto resolved = hive->Resolve(location->path, false);
+    if (!resolved)
+      return nullptr;
+    return std::make_unique<HiveKey>(home, location->hive, std::move(*resolved),
+                                     access == Access::Full);
+  }
+
+  std::unique_ptr<RegistryKey> CreateKey(RootKey root, const std::string& path) override {
+    std::string home = RegistryHome();
+    Path elements = SplitKeyPath(path);
+    if (root == RootKey::Users && elements.empty())
+      return std::make_unique<UsersKey>(home);
+    auto location = Locate(home, root, elements);
+    if (!location)
+      return nullptr;
+    HiveFile file = FileOf(home, location->hive);
+    // An existing key needs no change of the file.
+    if (auto hive = LoadHive(file)) {
+      if (auto resolved = hive->Resolve(location->path, false))
+        return std::make_unique<HiveKey>(home, location->hive, std::move(*resolved), true);
+    }
+    std::optional<Path> created;
+    bool done = ModifyHive(home, file, [&](WineHive& hive) {
+      created = hive.Resolve(location->path, true);
+      if (!created)
+        return Change::Failed;
+      return hive.CreateKey(*created, FileTimeNow()) ? Change::Changed : Change::Unchanged;
+    });
+    if (!done || !created)
+      return nullptr;
+    return std::make_unique<HiveKey>(home, location->hive, std::move(*created), true);
+  }
+
+  bool DeleteKey(RootKey root, const std::string& path) override {
+    std::string home = RegistryHome();
+    Path elements = SplitKeyPath(path);
+    if (elements.empty())
+      return false; // a root is never removed
+    auto location = Locate(home, root, elements);
+    if (!location || location->path.empty())
+      return false;
+    HiveFile file = FileOf(home, location->hive);
+    // A missing key: nothing to do, and no file is touched.
+    auto current = LoadHive(file);
+    if (!current || !current->Resolve(location->path, false))
+      return false;
+    bool removed = false;
+    bool done = ModifyHive(home, file, [&](WineHive& hive) {
+      auto resolved = hive.Resolve(location->path, false);
+      if (!resolved || !hive.DeleteKey(*resolved, FileTimeNow()))
+        return Change::Unchanged;
+      removed = true;
+      return Change::Changed;
+    });
+    return done && removed;
+  }
+};
+
 } // namespace
 
-std::unique_ptr<Registry> OpenRegistry() { return std::make_unique<EmptyRegistry>(); }
-std::string RegistryHome() { return {}; }
+std::string RegistryHome() {
+  std::string home = Env("QUORVEL_REGISTRY");
+  if (!home.empty())
+    return WithoutTrailingSlashes(home);
+  std::string prefix = Env("WINEPREFIX");
+  if (prefix.empty())
+    prefix = UserHome() + "/.wine";
+  prefix = WithoutTrailingSlashes(prefix);
+  if (IsRegularFile(prefix + "/system.reg"))
+    return prefix;
+  std::string config = Env("XDG_CONFIG_HOME");
+  if (config.empty() || config.front() != '/')
+    config = UserHome() + "/.config";
+  return WithoutTrailingSlashes(config) + "/quorvel";
+}
+
+std::unique_ptr<Registry> OpenRegistry() {
+  return std::make_unique<WineRegistry>();
+}
 
 } // namespace qv::platform

@@ -1,0 +1,1113 @@
+#include "platform/WineHive.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <unordered_set>
+
+namespace qv::platform {
+
+namespace {
+
+constexpr std::uint64_t kTicksPerSecond = 10000000;
+constexpr std::uint64_t kTicks1601To1970 = 116444736000000000ULL;
+constexpr char16_t kSeparator = u'\\';
+constexpr std::string_view kHeader = "WINE REGISTRY Version 2";
+constexpr std::string_view kRootComment = ";; All keys relative to ";
+
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+bool IsHexDigit(char c) {
+  return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+unsigned HexValue(char c) {
+  if (c >= '0' && c <= '9')
+    return unsigned(c - '0');
+  if (c >= 'a' && c <= 'f')
+    return unsigned(c - 'a' + 10);
+  return unsigned(c - 'A' + 10);
+}
+
+// The lower case of a UTF-16 unit, for Wine's case-insensitive names: ASCII, Latin-1, Latin
+// Extended-A, Greek, Cyrillic and full-width Latin, which covers the names found in practice.
+char16_t Fold(char16_t c) {
+  if (c < 0x80)
+    return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
+    return char16_t(c + 32);
+  if (c < 0x100)
+    return c;
+  if (c == 0x130)
+    return u'i';
+  if ((c <= 0x137 || (c >= 0x14A && c <= 0x177)) && !(c & 1))
+    return char16_t(c + 1);
+  if (((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) && (c & 1))
+    return char16_t(c + 1);
+  if (c == 0x178)
+    return 0xFF;
+  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2)
+    return char16_t(c + 32);
+  if (c >= 0x410 && c <= 0x42F)
+    return char16_t(c + 32);
+  if (c >= 0x400 && c <= 0x40F)
+    return char16_t(c + 80);
+  if (c >= 0xFF21 && c <= 0xFF3A)
+    return char16_t(c + 32);
+  return c;
+}
+
+std::u16string FoldString(std::u16string_view s) {
+  std::u16string out(s);
+  for (auto& c : out)
+    c = Fold(c);
+  return out;
+}
+
+bool EqualFolded(std::u16string_view a, std::u16string_view b) {
+  if (a.size() != b.size())
+    return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (Fold(a[i]) != Fold(b[i]))
+      return false;
+  return true;
+}
+
+// Wine's order of keys: case-folded units, a key before its sub-keys and before any longer name
+// it is a prefix of. The separator ranks below every unit (no name contains it).
+int CompareFolded(std::u16string_view a, std::u16string_view b) {
+  std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    if (a[i] != b[i]) {
+      auto rank = [](char16_t c) { return c == kSeparator ? 0u : unsigned(c) + 1; };
+      return rank(a[i]) < rank(b[i]) ? -1 : 1;
+    }
+  }
+  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+}
+
+// One UTF-8 character at s[i]; -1 (one byte consumed) for an invalid sequence.
+long DecodeUtf8(std::string_view s, std::size_t& i) {
+  unsigned char c = static_cast<unsigned char>(s[i]);
+  if (c < 0x80) {
+    ++i;
+    return c;
+  }
+  std::size_t length;
+  long cp;
+  if (c >= 0xC2 && c <= 0xDF) {
+    length = 2;
+    cp = c & 0x1F;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    length = 3;
+    cp = c & 0x0F;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    length = 4;
+    cp = c & 0x07;
+  } else {
+    ++i;
+    return -1;
+  }
+  if (i + length > s.size()) {
+    ++i;
+    return -1;
+  }
+  for (std::size_t k = 1; k < length; ++k) {
+    unsigned char next = static_cast<unsigned char>(s[i + k]);
+    if ((next & 0xC0) != 0x80) {
+      ++i;
+      return -1;
+    }
+    cp = (cp << 6) | (next & 0x3F);
+  }
+  if ((length == 3 && cp < 0x800) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+      (cp >= 0xD800 && cp <= 0xDFFF)) {
+    ++i;
+    return -1;
+  }
+  i += length;
+  return cp;
+}
+
+void AppendUtf16(std::u16string& out, long cp) {
+  if (cp >= 0x10000) {
+    cp -= 0x10000;
+    out += char16_t(0xD800 + (cp >> 10));
+    out += char16_t(0xDC00 + (cp & 0x3FF));
+  } else {
+    out += char16_t(cp);
+  }
+}
+
+// A string in Wine's escaped form, from pos up to the unescaped end character (or to the end of
+// the view when endChar is 0). nullopt when the end character is missing. Bytes of 0x80 and
+// above are UTF-8; invalid UTF-8 is dropped, as Wine does.
+std::optional<std::u16string> ParseString(std::string_view line, std::size_t& pos, char endChar) {
+  std::u16string out;
+  while (pos < line.size() && line[pos] != endChar && line[pos] != '\0') {
+    if (line[pos] == '\\') {
+      ++pos;
+      if (pos >= line.size())
+        return std::nullopt;
+      char e = line[pos];
+      char16_t simple = 0;
+      switch (e) {
+      case 'a':
+        simple = 7;
+        break;
+      case 'b':
+        simple = 8;
+        break;
+      case 'e':
+        simple = 27;
+        break;
+      case 'f':
+        simple = 12;
+        break;
+      case 'n':
+        simple = 10;
+        break;
+      case 'r':
+        simple = 13;
+        break;
+      case 't':
+        simple = 9;
+        break;
+      case 'v':
+        simple = 11;
+        break;
+      default:
+        break;
+      }
+      if (simple) {
+        out += simple;
+        ++pos;
+        continue;
+      }
+      if (e == 'x') {
+        ++pos;
+        if (pos >= line.size() || !IsHexDigit(line[pos])) {
+          out += u'x';
+          continue;
+        }
+        unsigned v = 0;
+        for (int k = 0; k < 4 && pos < line.size() && IsHexDigit(line[pos]); ++k)
+          v = v * 16 + HexValue(line[pos++]);
+        out += char16_t(v);
+        continue;
+      }
+      if (e >= '0' && e <= '7') {
+        unsigned v = 0;
+        for (int k = 0; k < 3 && pos < line.size() && line[pos] >= '0' && line[pos] <= '7'; ++k)
+          v = v * 8 + unsigned(line[pos++] - '0');
+        out += char16_t(v);
+        continue;
+      }
+      // Any other escaped character stands for itself.
+    }
+    long cp = DecodeUtf8(line, pos);
+    if (cp >= 0)
+      AppendUtf16(out, cp);
+  }
+  if (endChar == '\0')
+    return pos >= line.size() ? std::optional(out) : std::nullopt;
+  if (pos >= line.size() || line[pos] != endChar)
+    return std::nullopt;
+  ++pos;
+  return out;
+}
+
+// Wine's escaped form of a name or string (the output is pure ASCII).
+void AppendEscaped(std::string& out, std::u16string_view s, char special1, char special2) {
+  char buffer[16];
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    char16_t c = s[i];
+    bool more = i + 1 < s.size();
+    if (c > 127) {
+      bool hexNext = more && s[i + 1] < 128 && IsHexDigit(char(s[i + 1]));
+      std::snprintf(buffer, sizeof buffer, hexNext ? "\\x%04x" : "\\x%x", unsigned(c));
+      out += buffer;
+      continue;
+    }
+    if (c < 32) {
+      char named = 0;
+      switch (c) {
+      case 7:
+        named = 'a';
+        break;
+      case 8:
+        named = 'b';
+        break;
+      case 9:
+        named = 't';
+        break;
+      case 10:
+        named = 'n';
+        break;
+      case 11:
+        named = 'v';
+        break;
+      case 12:
+        named = 'f';
+        break;
+      case 13:
+        named = 'r';
+        break;
+      case 27:
+        named = 'e';
+        break;
+      default:
+        break;
+      }
+      if (named) {
+        out += '\\';
+        out += named;
+      } else {
+        bool octalNext = more && s[i + 1] >= u'0' && s[i + 1] <= u'7';
+        std::snprintf(buffer, sizeof buffer, octalNext ? "\\%03o" : "\\%o", unsigned(c));
+        out += buffer;
+      }
+      continue;
+    }
+    if (c == u'\\' || c == char16_t(special1) || c == char16_t(special2))
+      out += '\\';
+    out += char(c);
+  }
+}
+
+WineHive::Path SplitPath(std::u16string_view joined) {
+  WineHive::Path path;
+  std::size_t start = 0;
+  while (start <= joined.size()) {
+    std::size_t end = joined.find(kSeparator, start);
+    if (end == std::u16string_view::npos)
+      end = joined.size();
+    if (end > start)
+      path.emplace_back(joined.substr(start, end - start));
+    start = end + 1;
+  }
+  return path;
+}
+
+std::u16string JoinPath(const WineHive::Path& path) {
+  std::u16string out;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    if (i)
+      out += kSeparator;
+    out += path[i];
+  }
+  return out;
+}
+
+std::u16string FoldedKey(const WineHive::Path& path) {
+  return FoldString(JoinPath(path));
+}
+
+// The element at the given depth of a joined path.
+std::u16string_view ElementAt(std::u16string_view joined, std::size_t depth) {
+  std::size_t start = 0;
+  for (std::size_t d = 0; d < depth; ++d) {
+    std::size_t sep = joined.find(kSeparator, start);
+    if (sep == std::u16string_view::npos)
+      return {};
+    start = sep + 1;
+  }
+  std::size_t end = joined.find(kSeparator, start);
+  return joined.substr(start, end == std::u16string_view::npos ? joined.npos : end - start);
+}
+
+std::size_t LineEnd(const std::string& text, std::size_t pos) {
+  std::size_t end = text.find('\n', pos);
+  return end == std::string::npos ? text.size() : end;
+}
+
+// The end of a line's content: before its '\n' and a '\r' ahead of it.
+std::size_t ContentLineEnd(const std::string& text, std::size_t pos) {
+  std::size_t end = LineEnd(text, pos);
+  if (end > pos && text[end - 1] == '\r')
+    --end;
+  return end;
+}
+
+std::size_t SkipSpaces(const std::string& text, std::size_t pos, std::size_t end) {
+  while (pos < end && IsSpace(text[pos]))
+    ++pos;
+  return pos;
+}
+
+bool StartsWith(const std::string& text, std::size_t pos, std::string_view prefix) {
+  return text.compare(pos, prefix.size(), prefix) == 0;
+}
+
+std::vector<std::uint8_t> Utf16Bytes(std::u16string_view units, bool terminate) {
+  std::vector<std::uint8_t> data;
+  data.reserve((units.size() + 1) * 2);
+  for (char16_t u : units) {
+    data.push_back(std::uint8_t(u & 0xFF));
+    data.push_back(std::uint8_t(u >> 8));
+  }
+  if (terminate) {
+    data.push_back(0);
+    data.push_back(0);
+  }
+  return data;
+}
+
+std::u16string BytesToUtf16(const std::vector<std::uint8_t>& data) {
+  std::u16string units;
+  for (std::size_t i = 0; i + 1 < data.size(); i += 2)
+    units += char16_t(data[i] | (data[i + 1] << 8));
+  return units;
+}
+
+} // namespace
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+  std::u16string out;
+  out.reserve(utf8.size());
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    long cp = DecodeUtf8(utf8, i);
+    AppendUtf16(out, cp < 0 ? 0xFFFD : cp);
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16) {
+  std::string out;
+  out.reserve(utf16.size());
+  for (std::size_t i = 0; i < utf16.size(); ++i) {
+    unsigned long cp = utf16[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
+        utf16[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    if (cp < 0x80) {
+      out += char(cp);
+    } else if (cp < 0x800) {
+      out += char(0xC0 | (cp >> 6));
+      out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+      out += char(0xE0 | (cp >> 12));
+      out += char(0x80 | ((cp >> 6) & 0x3F));
+      out += char(0x80 | (cp & 0x3F));
+    } else {
+      out += char(0xF0 | (cp >> 18));
+      out += char(0x80 | ((cp >> 12) & 0x3F));
+      out += char(0x80 | ((cp >> 6) & 0x3F));
+      out += char(0x80 | (cp & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::uint64_t FileTimeNow() {
+  auto since1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                       std::chrono::system_clock::now().time_since_epoch())
+                       .count();
+  return kTicks1601To1970 + std::uint64_t(since1970 / 100);
+}
+
+// A value line and its continuation lines.
+struct WineHive::Item {
+  std::size_t begin = 0; // start of the line
+  std::size_t end = 0;   // end of the last line's content
+  std::size_t next = 0;  // start of the line after it
+  std::u16string name;
+  std::u16string folded;
+  RegValue value;
+};
+
+WineHive::WineHive(std::string text, std::u16string_view rootName) : text_(std::move(text)) {
+  rootName_ = SplitPath(rootName);
+  Parse();
+}
+
+std::string WineHive::EmptyHiveText(std::u16string_view rootName) {
+  // The header names the root without its leading "\Registry" part's backslash, as Wine does.
+  std::string root;
+  Path elements = SplitPath(rootName);
+  for (std::size_t i = 0; i < elements.size(); ++i) {
+    if (i)
+      root += "\\\\";
+    std::u16string element = elements[i];
+    if (i == 0 && EqualFolded(element, u"Registry"))
+      element = u"REGISTRY";
+    AppendEscaped(root, element, '[', ']');
+  }
+  return std::string(kHeader) + "\n" + std::string(kRootComment) + root + "\n\n#arch=win64\n";
+}
+
+void WineHive::Parse() {
+  blocks_.clear();
+  order_.clear();
+  win64_ = false;
+  const std::string& t = text_;
+  std::size_t firstEnd = LineEnd(t, 0);
+  std::string_view first(t.data(), firstEnd);
+  eol_ = "\n";
+  if (!first.empty() && first.back() == '\r') {
+    first.remove_suffix(1);
+    eol_ = "\r\n";
+  }
+  valid_ = first == kHeader;
+  headerContentEnd_ = t.size();
+  if (!valid_)
+    return;
+
+  std::size_t lastContent = 0;
+  std::size_t pos = 0;
+  while (pos < t.size()) {
+    std::size_t end = LineEnd(t, pos);
+    std::size_t next = end == t.size() ? end : end + 1;
+    std::size_t p = SkipSpaces(t, pos, end);
+    if (p < end) {
+      if (t[p] == '[') {
+        if (blocks_.empty()) {
+          headerContentEnd_ = lastContent;
+        } else {
+          blocks_.back().contentEnd = lastContent;
+          blocks_.back().end = pos;
+        }
+        Block block;
+        block.begin = pos;
+        block.lineEnd = next;
+        std::size_t q = p + 1;
+        auto name = ParseString(std::string_view(t.data(), end), q, ']');
+        if (name) {
+          block.valid = true;
+          block.keyEnd = q;
+          block.path = JoinPath(SplitPath(*name));
+          block.folded = FoldString(block.path);
+        } else {
+          block.keyEnd = end;
+        }
+        blocks_.push_back(std::move(block));
+      } else if (blocks_.empty()) {
+        if (StartsWith(t, p, "#arch=")) {
+          std::size_t v = p + 6;
+          std::size_t e = end;
+          while (e > v && IsSpace(t[e - 1]))
+            --e;
+          win64_ = t.compare(v, e - v, "win64") == 0;
+        } else if (StartsWith(t, p, kRootComment)) {
+          std::size_t q = p + kRootComment.size();
+          std::size_t e = end;
+          while (e > q && IsSpace(t[e - 1]))
+            --e;
+          if (auto root = ParseString(std::string_view(t.data(), e), q, '\0')) {
+            Path elements = SplitPath(*root);
+            // Older versions of Wine name the root without "\Registry".
+            if (!elements.empty() && !EqualFolded(elements.front(), u"Registry"))
+              elements.insert(elements.begin(), u"Registry");
+            if (!elements.empty())
+              rootName_ = std::move(elements);
+          }
+        }
+      }
+      lastContent = next;
+    }
+    pos = next;
+  }
+  if (blocks_.empty()) {
+    headerContentEnd_ = lastContent;
+  } else {
+    blocks_.back().contentEnd = lastContent;
+    blocks_.back().end = t.size();
+  }
+
+  order_.reserve(blocks_.size());
+  for (std::size_t i = 0; i < blocks_.size(); ++i)
+    if (blocks_[i].valid)
+      order_.push_back(std::uint32_t(i));
+  std::sort(order_.begin(), order_.end(), [this](std::uint32_t a, std::uint32_t b) {
+    int c = CompareFolded(blocks_[a].folded, blocks_[b].folded);
+    return c != 0 ? c < 0 : a < b;
+  });
+}
+
+WineHive::Range WineHive::Exact(std::u16string_view folded) const {
+  auto first = std::lower_bound(order_.begin(), order_.end(), folded,
+                                [this](std::uint32_t i, std::u16string_view key) {
+                                  return CompareFolded(blocks_[i].folded, key) < 0;
+                                });
+  auto last = std::partition_point(first, order_.end(),
+                                   [&](std::uint32_t i) { return blocks_[i].folded == folded; });
+  return {std::size_t(first - order_.begin()), std::size_t(last - order_.begin())};
+}
+
+WineHive::Range WineHive::Subtree(std::u16string_view folded) const {
+  auto first = std::lower_bound(order_.begin(), order_.end(), folded,
+                                [this](std::uint32_t i, std::u16string_view key) {
+                                  return CompareFolded(blocks_[i].folded, key) < 0;
+                                });
+  auto last = std::partition_point(first, order_.end(), [&](std::uint32_t i) {
+    std::u16string_view f = blocks_[i].folded;
+    return f.substr(0, folded.size()) == folded &&
+           (f.size() == folded.size() || folded.empty() || f[folded.size()] == kSeparator);
+  });
+  return {std::size_t(first - order_.begin()), std::size_t(last - order_.begin())};
+}
+
+std::vector<std::size_t> WineHive::ExactBlocks(std::u16string_view folded) const {
+  Range r = Exact(folded);
+  std::vector<std::size_t> result;
+  for (std::size_t i = r.first; i < r.last; ++i)
+    result.push_back(order_[i]);
+  return result; // in file order: ties are sorted by position
+}
+
+bool WineHive::Exists(const Path& path) const {
+  if (path.empty())
+    return true;
+  Range r = Subtree(FoldedKey(path));
+  return r.first != r.last;
+}
+
+std::vector<WineHive::Item> WineHive::Items(const Block& block) const {
+  std::vector<Item> items;
+  const std::string& t = text_;
+  std::size_t pos = block.lineEnd;
+  while (pos < block.end) {
+    std::size_t end = LineEnd(t, pos);
+    std::size_t next = end == t.size() ? end : end + 1;
+    std::size_t p = SkipSpaces(t, pos, end);
+    if (p >= end || (t[p] != '@' && t[p] != '"')) {
+      pos = next;
+      continue;
+    }
+    std::string_view line(t.data(), end);
+    Item item;
+    item.begin = pos;
+    item.end = ContentLineEnd(t, pos);
+    item.next = next;
+    std::size_t q = p + 1;
+    if (t[p] == '"') {
+      auto name = ParseString(line, q, '"');
+      if (!name) { // not a value at all
+        pos = next;
+        continue;
+      }
+      item.name = std::move(*name);
+    }
+    item.folded = FoldString(item.name);
+
+    // A value whose data does not parse exists as REG_NONE without data.
+    auto parseData = [&]() -> std::optional<RegValue> {
+      q = SkipSpaces(t, q, end);
+      if (q >= end || t[q] != '=')
+        return std::nullopt;
+      q = SkipSpaces(t, q + 1, end);
+      std::uint32_t type;
+      enum { Text, Binary, Dword } parse;
+      if (StartsWith(t, q, "\"")) {
+        type = kRegSz, parse = Text, q += 1;
+      } else if (StartsWith(t, q, "str:\"")) {
+        type = kRegSz, parse = Text, q += 5;
+      } else if (StartsWith(t, q, "str(2):\"")) {
+        type = kRegExpandSz, parse = Text, q += 8;
+      } else if (StartsWith(t, q, "str(7):\"")) {
+        type = kRegMultiSz, parse = Text, q += 8;
+      } else if (StartsWith(t, q, "hex:")) {
+        type = kRegBinary, parse = Binary, q += 4;
+      } else if (StartsWith(t, q, "dword:")) {
+        type = kRegDword, parse = Dword, q += 6;
+      } else if (StartsWith(t, q, "hex(")) {
+        q += 4;
+        std::uint32_t n = 0;
+        while (q < end && IsHexDigit(t[q]))
+          n = n * 16 + HexValue(t[q++]);
+        if (!StartsWith(t, q, "):"))
+          return std::nullopt;
+        q += 2;
+        type = n, parse = Binary;
+      } else {
+        return std::nullopt;
+      }
+      RegValue value;
+      value.type = type;
+      if (parse == Text) {
+        auto text = ParseString(line, q, '"');
+        if (!text)
+          return std::nullopt;
+        value.data = Utf16Bytes(*text, true);
+        return value;
+      }
+      if (parse == Dword) {
+        q = SkipSpaces(t, q, end);
+        if (q + 1 < end && t[q] == '0' && (t[q + 1] == 'x' || t[q + 1] == 'X'))
+          q += 2;
+        if (q >= end || !IsHexDigit(t[q]))
+          return std::nullopt;
+        std::uint32_t dw = 0;
+        while (q < end && IsHexDigit(t[q]))
+          dw = dw * 16 + HexValue(t[q++]);
+        value.data = RegValue::Dword(dw).data;
+        return value;
+      }
+      // Bytes, with '\' continuing the list on the next line.
+      std::size_t lineEnd = end;
+      for (;;) {
+        while (q < lineEnd && IsHexDigit(t[q])) {
+          unsigned v = 0;
+          while (q < lineEnd && IsHexDigit(t[q])) {
+            v = v * 16 + HexValue(t[q++]);
+            if (v > 0xFF)
+              return std::nullopt;
+          }
+          value.data.push_back(std::uint8_t(v));
+          q = SkipSpaces(t, q, lineEnd);
+          if (q < lineEnd && t[q] == ',')
+            q = SkipSpaces(t, q + 1, lineEnd);
+        }
+        q = SkipSpaces(t, q, lineEnd);
+        if (q >= lineEnd)
+          return value;
+        if (t[q] != '\\' || lineEnd >= block.end || lineEnd + 1 >= t.size())
+          return std::nullopt;
+        std::size_t nextLine = lineEnd + 1;
+        if (nextLine >= block.end)
+          return std::nullopt;
+        lineEnd = LineEnd(t, nextLine);
+        item.end = ContentLineEnd(t, nextLine);
+        item.next = lineEnd == t.size() ? lineEnd : lineEnd + 1;
+        q = SkipSpaces(t, nextLine, lineEnd);
+      }
+    };
+    std::size_t firstEnd = item.end, firstNext = item.next;
+    if (auto value = parseData()) {
+      item.value = std::move(*value);
+    } else {
+      item.value = RegValue{};
+      item.end = firstEnd;
+      item.next = firstNext;
+    }
+    pos = item.next;
+    items.push_back(std::move(item));
+  }
+  return items;
+}
+
+bool WineHive::BlockIsLink(const Block& block) const {
+  std::size_t pos = block.lineEnd;
+  while (pos < block.end) {
+    std::size_t end = LineEnd(text_, pos);
+    std::size_t p = SkipSpaces(text_, pos, end);
+    if (StartsWith(text_, p, "#link"))
+      return true;
+    pos = end + 1;
+  }
+  return false;
+}
+
+bool WineHive::IsLink(const Path& path) const {
+  for (std::size_t b : ExactBlocks(FoldedKey(path)))
+    if (BlockIsLink(blocks_[b]))
+      return true;
+  return false;
+}
+
+std::optional<WineHive::Path> WineHive::LinkTarget(const Path& path) const {
+  auto value = Value(path, u"SymbolicLinkValue");
+  if (!value)
+    return std::nullopt;
+  Path target = SplitPath(BytesToUtf16(value->data));
+  if (target.size() < rootName_.size())
+    return std::nullopt;
+  for (std::size_t i = 0; i < rootName_.size(); ++i)
+    if (!EqualFolded(target[i], rootName_[i]))
+      return std::nullopt; // another hive: not reachable from here
+  return Path(target.begin() + std::ptrdiff_t(rootName_.size()), target.end());
+}
+
+std::optional<WineHive::Path> WineHive::FollowLinks(Path path, int depth) const {
+  if (depth > 16)
+    return std::nullopt;
+  if (!IsLink(path))
+    return path;
+  auto target = LinkTarget(path);
+  if (!target)
+    return std::nullopt;
+  Path current;
+  for (auto& element : *target) {
+    current.push_back(std::move(element));
+    if (!Exists(current))
+      return std::nullopt;
+    auto followed = FollowLinks(current, depth + 1);
+    if (!followed)
+      return std::nullopt;
+    current = std::move(*followed);
+  }
+  return current;
+}
+
+std::optional<WineHive::Path> WineHive::Resolve(const Path& path, bool create) const {
+  bool redirected = false;
+  // Follows links, then moves into the Wow6432Node sub-key where there is one.
+  auto settle = [&](Path& p) {
+    for (int hop = 0; hop < 16; ++hop) {
+      auto followed = FollowLinks(p, 0);
+      if (!followed)
+        return false;
+      p = std::move(*followed);
+      if (!win64_ || (!p.empty() && EqualFolded(p.back(), u"Wow6432Node")))
+        return true;
+      Path wow = p;
+      wow.push_back(u"Wow6432Node");
+      if (!Exists(wow))
+        return true;
+      p = std::move(wow);
+      redirected = true;
+    }
+    return false;
+  };
+
+  Path current;
+  if (!settle(current))
+    return std::nullopt;
+  bool missing = false;
+  for (const auto& element : path) {
+    if (missing) {
+      current.push_back(element);
+      continue;
+    }
+    // A path that names the 32-bit key itself is already there.
+    if (redirected && EqualFolded(element, u"Wow6432Node")) {
+      redirected = false;
+      continue;
+    }
+    redirected = false;
+    current.push_back(element);
+    if (!Exists(current)) {
+      if (!create)
+        return std::nullopt;
+      missing = true;
+      continue;
+    }
+    if (!settle(current))
+      return std::nullopt;
+  }
+  return Spell(current);
+}
+
+std::vector<std::u16string> WineHive::SubKeys(const Path& path) const {
+  std::vector<std::u16string> names;
+  std::u16string key = FoldedKey(path);
+  Range sub = Subtree(key);
+  Range self = Exact(key);
+  std::size_t depth = path.size();
+  std::size_t i = std::max(sub.first, self.last);
+  while (i < sub.last) {
+    std::u16string_view child = ElementAt(blocks_[order_[i]].folded, depth);
+    std::uint32_t firstBlock = order_[i];
+    std::size_t j = i + 1;
+    while (j < sub.last && ElementAt(blocks_[order_[j]].folded, depth) == child) {
+      firstBlock = std::min(firstBlock, order_[j]);
+      ++j;
+    }
+    names.emplace_back(ElementAt(blocks_[firstBlock].path, depth));
+    i = j;
+  }
+  return names;
+}
+
+std::vector<std::pair<std::u16string, RegValue>> WineHive::Values(const Path& path) const {
+  std::vector<std::pair<std::u16string, RegValue>> values;
+  std::vector<std::u16string> folded;
+  for (std::size_t b : ExactBlocks(FoldedKey(path))) {
+    for (auto& item : Items(blocks_[b])) {
+      auto at = std::find(folded.begin(), folded.end(), item.folded);
+      if (at != folded.end()) {
+        values[std::size_t(at - folded.begin())].second = std::move(item.value);
+      } else {
+        folded.push_back(item.folded);
+        values.emplace_back(std::move(item.name), std::move(item.value));
+      }
+    }
+  }
+  return values;
+}
+
+std::optional<RegValue> WineHive::Value(const Path& path, std::u16string_view name) const {
+  std::u16string folded = FoldString(name);
+  std::optional<RegValue> result;
+  for (std::size_t b : ExactBlocks(FoldedKey(path)))
+    for (auto& item : Items(blocks_[b]))
+      if (item.folded == folded)
+        result = std::move(item.value); // a repeated value replaces the data
+  return result;
+}
+
+std::vector<WineHive::Path> WineHive::ExplicitKeys() const {
+  std::vector<Path> keys;
+  std::unordered_set<std::u16string> seen;
+  for (const auto& block : blocks_)
+    if (block.valid && seen.insert(block.folded).second)
+      keys.push_back(SplitPath(block.path));
+  return keys;
+}
+
+WineHive::Path WineHive::Spell(const Path& path) const {
+  Path spelled;
+  std::u16string key;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    if (i)
+      key += kSeparator;
+    key += FoldString(path[i]);
+    Range r = Subtree(key);
+    if (r.first == r.last) {
+      spelled.insert(spelled.end(), path.begin() + std::ptrdiff_t(i), path.end());
+      break;
+    }
+    std::uint32_t firstBlock = order_[r.first];
+    for (std::size_t k = r.first; k < r.last; ++k)
+      firstBlock = std::min(firstBlock, order_[k]);
+    spelled.emplace_back(ElementAt(blocks_[firstBlock].path, i));
+  }
+  return spelled;
+}
+
+std::size_t WineHive::ContentEndBefore(std::size_t blockIndex) const {
+  return blockIndex == 0 ? headerContentEnd_ : blocks_[blockIndex - 1].contentEnd;
+}
+
+std::string WineHive::KeyLines(const Path& spelled, std::uint64_t fileTime) const {
+  std::string out = "[";
+  for (std::size_t i = 0; i < spelled.size(); ++i) {
+    if (i)
+      out += "\\\\";
+    AppendEscaped(out, spelled[i], '[', ']');
+  }
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "] %u",
+                unsigned((fileTime - kTicks1601To1970) / kTicksPerSecond));
+  out += buffer;
+  out += eol_;
+  std::snprintf(buffer, sizeof buffer, "#time=%x%08x", unsigned(fileTime >> 32),
+                unsigned(fileTime & 0xFFFFFFFFu));
+  out += buffer;
+  out += eol_;
+  return out;
+}
+
+void WineHive::Touch(const Block& block, std::uint64_t fileTime, std::vector<Edit>& edits) const {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, " %u",
+                unsigned((fileTime - kTicks1601To1970) / kTicksPerSecond));
+  std::size_t keyLineEnd = ContentLineEnd(text_, block.begin);
+  edits.push_back({block.keyEnd, keyLineEnd - block.keyEnd, buffer});
+
+  std::snprintf(buffer, sizeof buffer, "#time=%x%08x", unsigned(fileTime >> 32),
+                unsigned(fileTime & 0xFFFFFFFFu));
+  std::size_t pos = block.lineEnd;
+  while (pos < block.end) {
+    std::size_t end = LineEnd(text_, pos);
+    std::size_t p = SkipSpaces(text_, pos, end);
+    if (StartsWith(text_, p, "#time=")) {
+      edits.push_back({p, ContentLineEnd(text_, pos) - p, buffer});
+      return;
+    }
+    pos = end + 1;
+  }
+  // #time wins over the number after the key name; a block without one gets one.
+  if (block.lineEnd == text_.size() && (text_.empty() || text_.back() != '\n'))
+    edits.push_back({block.lineEnd, 0, eol_ + buffer});
+  else
+    edits.push_back({block.lineEnd, 0, buffer + eol_});
+}
+
+void WineHive::InsertBlock(const Path& path, const std::string& valueLines, std::uint64_t fileTime,
+                           std::vector<Edit>& edits) const {
+  std::u16string folded = FoldedKey(path);
+  // Before the first key that sorts after it: Wine's own position in a file Wine wrote.
+  std::size_t before = blocks_.size();
+  for (std::size_t i = 0; i < blocks_.size(); ++i) {
+    if (blocks_[i].valid && CompareFolded(blocks_[i].folded, folded) > 0) {
+      before = i;
+      break;
+    }
+  }
+  std::size_t at = ContentEndBefore(before);
+  std::string text;
+  if (at == text_.size() && !text_.empty() && text_.back() != '\n')
+    text += eol_;
+  text += eol_;
+  text += KeyLines(Spell(path), fileTime);
+  text += valueLines;
+  edits.push_back({at, 0, std::move(text)});
+}
+
+std::string WineHive::FormatValue(std::u16string_view name, const RegValue& value) const {
+  std::string out;
+  std::size_t count;
+  if (name.empty()) {
+    out = "@=";
+    count = 2;
+  } else {
+    out = "\"";
+    AppendEscaped(out, name, '"', '"');
+    out += "\"=";
+    count = out.size();
+  }
+  const auto& data = value.data;
+  char buffer[32];
+  switch (value.type) {
+  case kRegSz:
+  case kRegExpandSz:
+  case kRegMultiSz:
+    // Only a properly terminated string is written as a string.
+    if (data.size() >= 2 && data.size() % 2 == 0 && data[data.size() - 2] == 0 &&
+        data[data.size() - 1] == 0) {
+      if (value.type != kRegSz) {
+        std::snprintf(buffer, sizeof buffer, "str(%x):", unsigned(value.type));
+        out += buffer;
+      }
+      out += '"';
+      std::u16string units = BytesToUtf16(data);
+      units.pop_back();
+      AppendEscaped(out, units, '"', '"');
+      out += '"';
+      return out;
+    }
+    break;
+  case kRegDword:
+    if (data.size() == 4) {
+      std::snprintf(
+          buffer, sizeof buffer, "dword:%08x",
+          unsigned(data[0] | (data[1] << 8) | (data[2] << 16) | (unsigned(data[3]) << 24)));
+      out += buffer;
+      return out;
+    }
+    break;
+  default:
+    break;
+  }
+  if (value.type == kRegBinary)
+    std::snprintf(buffer, sizeof buffer, "hex:");
+  else
+    std::snprintf(buffer, sizeof buffer, "hex(%x):", unsigned(value.type));
+  out += buffer;
+  count += std::string_view(buffer).size();
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    std::snprintf(buffer, sizeof buffer, "%02x", unsigned(data[i]));
+    out += buffer;
+    count += 2;
+    if (i + 1 < data.size()) {
+      out += ',';
+      if (++count > 76) {
+        out += "\\" + eol_ + "  ";
+        count = 2;
+      }
+    }
+  }
+  return out;
+}
+
+void WineHive::Apply(std::vector<Edit> edits) {
+  std::stable_sort(edits.begin(), edits.end(),
+                   [](const Edit& a, const Edit& b) { return a.offset < b.offset; });
+  std::size_t extra = 0;
+  for (const auto& e : edits)
+    extra += e.text.size();
+  std::string out;
+  out.reserve(text_.size() + extra);
+  std::size_t pos = 0;
+  for (const auto& e : edits) {
+    out.append(text_, pos, e.offset - pos);
+    out += e.text;
+    pos = e.offset + e.length;
+  }
+  out.append(text_, pos, std::string::npos);
+  text_ = std::move(out);
+  Parse();
+}
+
+bool WineHive::SetValue(const Path& path, std::u16string_view name, const RegValue& value,
+                        std::uint64_t fileTime) {
+  std::vector<Edit> edits;
+  std::vector<std::size_t> blocks = ExactBlocks(FoldedKey(path));
+  if (blocks.empty()) {
+    InsertBlock(path, FormatValue(name, value) + eol_, fileTime, edits);
+    Apply(std::move(edits));
+    return true;
+  }
+  std::u16string folded = FoldString(name);
+  std::optional<Item> last;
+  std::size_t lastBlock = 0;
+  std::u16string spelling;
+  for (std::size_t b : blocks) {
+    for (auto& item : Items(blocks_[b])) {
+      if (item.folded != folded)
+        continue;
+      if (!last)
+        spelling = item.name;
+      last = std::move(item);
+      lastBlock = b;
+    }
+  }
+  if (last) {
+    if (last->value.type == value.type && last->value.data == value.data)
+      return false;
+    Touch(blocks_[lastBlock], fileTime, edits);
+    edits.push_back({last->begin, last->end - last->begin, FormatValue(spelling, value)});
+  } else {
+    // A new value goes to its sorted place among the block's values.
+    const Block& block = blocks_[blocks.front()];
+    auto items = Items(block);
+    std::size_t at = items.empty() ? block.contentEnd : items.back().next;
+    for (const auto& item : items) {
+      if (item.folded > folded) {
+        at = item.begin;
+        break;
+      }
+    }
+    Touch(block, fileTime, edits);
+    std::string text;
+    if (at == text_.size() && !text_.empty() && text_.back() != '\n')
+      text += eol_;
+    text += FormatValue(name, value) + eol_;
+    edits.push_back({at, 0, std::move(text)});
+  }
+  Apply(std::move(edits));
+  return true;
+}
+
+bool WineHive::CreateKey(const Path& path, std::uint64_t fileTime) {
+  if (Exists(path))
+    return false;
+  std::vector<Edit> edits;
+  InsertBlock(path, {}, fileTime, edits);
+  Apply(std::move(edits));
+  return true;
+}
+
+bool WineHive::DeleteKey(const Path& path, std::uint64_t fileTime) {
+  if (path.empty())
+    return false;
+  std::u16string key = FoldedKey(path);
+  Range self = Exact(key);
+  Range sub = Subtree(key);
+  if (self.first == self.last || sub.last - sub.first != self.last - self.first)
+    return false; // missing, or it has sub-keys
+  Path parent(path.begin(), path.end() - 1);
+  Range parentTree = Subtree(FoldedKey(parent));
+  bool keepParent = !parent.empty() && parentTree.last - parentTree.first == self.last - self.first;
+  std::vector<Edit> edits;
+  bool first = true;
+  for (std::size_t b : ExactBlocks(key)) {
+    // The block goes with the blank lines before it; the ones after it separate the next block.
+    std::size_t from = ContentEndBefore(b);
+    Edit edit{from, blocks_[b].contentEnd - from, {}};
+    if (first && keepParent)
+      edit.text = eol_ + KeyLines(Spell(parent), fileTime);
+    first = false;
+    edits.push_back(std::move(edit));
+  }
+  Apply(std::move(edits));
+  return true;
+}
+
+} // namespace qv::platform

@@ -1,0 +1,125 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/Registry.h"
+
+// One registry hive file in Wine's text format (system.reg, user.reg, userdef.reg), held as its
+// text. Only what an operation needs is parsed; an edit rewrites the lines it concerns and leaves
+// every other byte of the file as it was, so that a hive written back loses nothing Wine or
+// another tool put there (comments, options, value types, the order of the blocks).
+namespace qv::platform {
+
+// UTF-8 <-> UTF-16. Invalid UTF-8 and unpaired surrogates become U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// The Windows FILETIME (100 ns ticks since 1601) of the current time.
+std::uint64_t FileTimeNow();
+
+class WineHive {
+public:
+  // Key path elements relative to the file's root.
+  using Path = std::vector<std::u16string>;
+
+  // rootName is the hive's place in Wine's registry ("\Registry\Machine"), used for #link targets
+  // when the header does not name it.
+  WineHive(std::string text, std::u16string_view rootName);
+
+  // The text of a hive without keys: Wine's header for a 64-bit prefix.
+  static std::string EmptyHiveText(std::u16string_view rootName);
+
+  const std::string& Text() const { return text_; }
+  // False when the text does not begin with Wine's header: Wine loads nothing from such a file,
+  // and nobody should write it back.
+  bool IsValid() const { return valid_; }
+  // #arch=win64: 32-bit programs see the Wow6432Node view.
+  bool Is64Bit() const { return win64_; }
+  // The hive's place in Wine's registry, as elements ("Registry", "Machine").
+  const Path& RootName() const { return rootName_; }
+
+  // True when the key exists: it has a block of its own or is implied by a sub-key's path.
+  bool Exists(const Path& path) const;
+  // The key a 32-bit program reaches through the path: in a 64-bit hive every element that has a
+  // Wow6432Node sub-key is replaced by it; #link keys are followed. Existing elements are spelled
+  // as in the file. With create, the missing rest of the path is appended as given; otherwise a
+  // missing key gives nullopt. A link that leads nowhere or out of the hive gives nullopt.
+  std::optional<Path> Resolve(const Path& path, bool create) const;
+
+  // Direct sub-keys, in Wine's order (case-insensitive), each with its first spelling.
+  std::vector<std::u16string> SubKeys(const Path& path) const;
+  // The value of that name, matched without regard to case.
+  std::optional<RegValue> Value(const Path& path, std::u16string_view name) const;
+  // All values of the key in the order of their first appearance, each with its first spelling.
+  std::vector<std::pair<std::u16string, RegValue>> Values(const Path& path) const;
+  // Every key that has a block of its own, in file order (each once).
+  std::vector<Path> ExplicitKeys() const;
+  bool IsLink(const Path& path) const;
+
+  // Edits. Each returns true when the text changed. fileTime stamps the keys written.
+  // Creates or replaces a value, creating the key when needed. Writing the value it already has
+  // changes nothing.
+  bool SetValue(const Path& path, std::u16string_view name, const RegValue& value,
+                std::uint64_t fileTime);
+  // Creates the key (and so every missing key above it); false when it exists.
+  bool CreateKey(const Path& path, std::uint64_t fileTime);
+  // Removes a key that has no sub-keys; false when it does not exist, has sub-keys or is the root.
+  // A parent left without sub-keys stays as an empty key.
+  bool DeleteKey(const Path& path, std::uint64_t fileTime);
+
+private:
+  struct Block {
+    std::size_t begin = 0;      // start of the "[...]" line
+    std::size_t keyEnd = 0;     // just after the closing ']'
+    std::size_t lineEnd = 0;    // start of the line after the key line
+    std::size_t contentEnd = 0; // after the last line that is not blank
+    std::size_t end = 0;        // start of the next key line, or the end of the text
+    bool valid = false;         // the key name parsed
+    std::u16string path;        // elements joined by '\'
+    std::u16string folded;      // the same, case-folded
+  };
+  struct Item; // a value line (with its continuation lines)
+  struct Edit {
+    std::size_t offset;
+    std::size_t length;
+    std::string text;
+  };
+  struct Range {
+    std::size_t first; // into order_
+    std::size_t last;
+  };
+
+  void Parse();
+  Range Exact(std::u16string_view folded) const;
+  Range Subtree(std::u16string_view folded) const;
+  std::vector<std::size_t> ExactBlocks(std::u16string_view folded) const;
+  std::vector<Item> Items(const Block& block) const;
+  bool BlockIsLink(const Block& block) const;
+  std::optional<Path> LinkTarget(const Path& path) const;
+  std::optional<Path> FollowLinks(Path path, int depth) const;
+  Path Spell(const Path& path) const;
+  std::size_t ContentEndBefore(std::size_t blockIndex) const;
+  std::string KeyLines(const Path& spelled, std::uint64_t fileTime) const;
+  void Touch(const Block& block, std::uint64_t fileTime, std::vector<Edit>& edits) const;
+  void InsertBlock(const Path& path, const std::string& valueLines, std::uint64_t fileTime,
+                   std::vector<Edit>& edits) const;
+  std::string FormatValue(std::u16string_view name, const RegValue& value) const;
+  void Apply(std::vector<Edit> edits);
+
+  std::string text_;
+  Path rootName_;
+  bool valid_ = false;
+  bool win64_ = false;
+  std::string eol_ = "\n";
+  std::size_t headerContentEnd_ = 0;
+  std::vector<Block> blocks_;
+  std::vector<std::uint32_t> order_; // valid blocks sorted by folded path, then file position
+};
+
+} // namespace qv::platform
