@@ -3,7 +3,6 @@
 #include <QDialog>
 #include <QString>
 
-class QFrame;
 class QKeyEvent;
 class QLabel;
 class QShowEvent;
@@ -50,7 +49,7 @@ public:
   void btnOKClick();
   void btnCancelClick();
 
-  QFrame* pnlIgnore = nullptr;
+  TKVXPanel* pnlIgnore = nullptr;
   QLabel* lblIgnore = nullptr;
   TKVXEdit* edIgnore = nullptr;
   TKVXPanel* pnlBtn = nullptr;

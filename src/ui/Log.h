@@ -4,7 +4,6 @@
 #include <QFont>
 #include <string>
 
-class QFrame;
 class QShowEvent;
 
 namespace qv {
@@ -45,7 +44,7 @@ public:
   void FormShow();
   void btnExitClick();
 
-  QFrame* pnlPatch = nullptr;
+  TKVXPanel* pnlPatch = nullptr;
   TKVXMemo* memoPatch = nullptr;
   TKVXPanel* pnlBtn = nullptr;
   TKVXButton* btnExit = nullptr;

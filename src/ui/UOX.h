@@ -2,9 +2,9 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 
 class QLabel;
-class QListWidget;
 
 namespace qv {
 class TKVXButton;
@@ -26,7 +26,8 @@ namespace qv::ui {
 // set's files itself: after it has closed, however it closed, the main window runs
 // LoadCurrentSet.
 //
-// Calling contract: create it (the constructor runs FormCreate, which reads the list), run it with
+// Calling contract: create it (the constructor runs FormCreate, which reads the list; an error
+// there is reported and the dialog opens all the same), run it with
 // ExecModal(), then LoadCurrentSet.
 class TfrmUOX : public QDialog {
   Q_OBJECT
@@ -52,6 +53,11 @@ public:
   TKVXButton* btnDelete = nullptr;
   TKVXButton* btnConfig = nullptr;
   TKVXButton* btnExit = nullptr;
+
+  // The names in the list, in its order.
+  QStringList SetNames() const;
+  // The selected entry's row; -1 when none is selected.
+  int SelectedRow() const;
 
 private:
   MainState& state_;

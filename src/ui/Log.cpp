@@ -1,0 +1,113 @@
+#include "ui/Log.h"
+
+#include <QFontDatabase>
+#include <QShowEvent>
+#include <QStringList>
+#include <QVBoxLayout>
+#include <exception>
+#include <utility>
+
+#include "controls/KVXStCtl.h"
+#include "platform/FileSystem.h"
+#include "ui/Dialogs.h"
+
+namespace qv::ui {
+
+TfrmLog::TfrmLog(std::string gameDir, std::string programDir, QWidget* parent)
+    : QDialog(parent), gameDir_(std::move(gameDir)), programDir_(std::move(programDir)) {
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  setWindowTitle(QStringLiteral("Patch Log"));
+
+  pnlPatch = new TKVXPanel(this);
+  pnlPatch->setBevelOuter(bvNone);
+  pnlPatch->setBevelInner(bvRaised);
+  pnlPatch->setBorderWidth(5);
+  memoPatch = new TKVXMemo(pnlPatch);
+  memoPatch->setKVXEnabled(false);
+  memoPatch->setLineWrapMode(QPlainTextEdit::NoWrap);
+  memoPatch->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  memoPatch->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  memoPatch->setFont(FixedPitchFont());
+  memoPatch->setHint(QStringLiteral("These are all the patches applied to UO"));
+  auto* inner = new QVBoxLayout(pnlPatch);
+  inner->setContentsMargins(0, 0, 0, 0);
+  inner->addWidget(memoPatch);
+
+  pnlBtn = new TKVXPanel(this);
+  pnlBtn->setBevelOuter(bvNone);
+  btnExit = new TKVXButton(QStringLiteral("&OK"), pnlBtn);
+  btnExit->setDefault(true);
+  btnExit->resize(btnExit->sizeHint().expandedTo(QSize(75, 25)));
+  btnExit->move(0, 4);
+  pnlBtn->setFixedHeight(btnExit->height() + 8);
+  pnlBtn->setButtonPanel(true);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(pnlPatch, 1);
+  layout->addWidget(pnlBtn, 0);
+
+  connect(btnExit, &QAbstractButton::clicked, this, Guarded([this](bool) { btnExitClick(); }));
+
+  setFixedSize(QSize(522, 359).expandedTo(minimumSizeHint()));
+  btnExit->setFocus();
+  FormCreate();
+}
+
+QFont TfrmLog::FixedPitchFont() {
+  static const QString kTerminal = QStringLiteral("Terminal");
+  if (QFontDatabase::families().contains(kTerminal, Qt::CaseInsensitive)) {
+    QFont font(kTerminal);
+    font.setPixelSize(11);
+    return font;
+  }
+  return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+}
+
+std::string TfrmLog::FileName() const {
+  return notesMode_ ? programDir_ + "Readme.txt" : gameDir_ + "Patchlog";
+}
+
+void TfrmLog::ShowPatchLog(QWidget* parent, const std::string& gameDir,
+                           const std::string& programDir) {
+  TfrmLog viewer(gameDir, programDir, parent);
+  ExecModal(viewer);
+}
+
+void TfrmLog::ShowNotes(QWidget* parent, const std::string& gameDir,
+                        const std::string& programDir) {
+  TfrmLog viewer(gameDir, programDir, parent);
+  viewer.setWindowTitle(QStringLiteral("Quorvel Notes - README.TXT"));
+  viewer.SetNotesMode(true);
+  ExecModal(viewer);
+}
+
+void TfrmLog::FormCreate() {
+  notesMode_ = false;
+}
+
+void TfrmLog::FormShow() {
+  QStringList lines;
+  try {
+    for (const std::string& line : platform::ReadLines(FileName()))
+      lines.append(FromGameText(line));
+  } catch (const std::exception&) {
+    // A missing or unreadable file shows an empty viewer; there is nothing to report.
+    lines.clear();
+  }
+  memoPatch->setLines(lines);
+}
+
+void TfrmLog::btnExitClick() {
+  accept();
+}
+
+void TfrmLog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!event->spontaneous())
+    RunAction([this] { FormShow(); });
+}
+
+} // namespace qv::ui
