@@ -8,6 +8,8 @@
 #include <QTimer>
 #include <QValidator>
 
+#include <utility>
+
 namespace qv {
 
 // ---------------------------------------------------------------------------------------------
@@ -306,7 +308,8 @@ void TKVXCustomEdit::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void TKVXCustomEdit::focusInEvent(QFocusEvent* event) {
-  const bool entering = LeavesField(event->reason());
+  // Coming back after refused input is no new entry: the field was never left.
+  const bool entering = LeavesField(event->reason()) && !std::exchange(m_refocusing, false);
   auto* composite = qobject_cast<TKVXEdit*>(parentWidget());
   if (entering && composite)
     composite->DoEnter();
@@ -328,7 +331,10 @@ bool TKVXCustomEdit::CheckComplete() {
   QTimer::singleShot(0, this, [this] {
     InvalidInputReporter()(
         this, QStringLiteral("Invalid input value.  Use escape key to abandon changes"));
+    m_refocusing = true;
     setFocus(Qt::OtherFocusReason);
+    if (!hasFocus())
+      m_refocusing = false;
   });
   return false;
 }

@@ -124,6 +124,7 @@ private:
   QChar m_passwordChar;
   QString m_textOnEnter;
   bool m_casing = false;
+  bool m_refocusing = false;
 };
 
 // The composite edit field (default 185 x 21). Forms use this class for every text field.
