@@ -76,9 +76,9 @@ private:
   QString m_hint;
 };
 
-// The hint of a widget: its own if it is a TKVXHintHolder; otherwise that of the nearest
-// ancestor whose focus proxy it is (the inner editor of a composite); otherwise empty.
-// Null gives the empty text.
+// The hint of a widget: its own if it is a TKVXHintHolder; otherwise that of its focus proxy, or
+// of the parent whose focus proxy it is (the parts of a composite); otherwise empty. Null gives
+// the empty text.
 QString ControlHint(const QWidget* widget);
 
 // Application-wide notice that a control's hint changed (the toolkit's hint-change event).

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCursor>
 #include <QFocusEvent>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QTimer>
@@ -383,8 +385,18 @@ TKVXEdit::TKVXEdit(QWidget* parent) : QWidget(parent) {
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
   }
   m_letter->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  // A bold letter, small enough that "W" fits the strip after its 1-pixel indent.
   QFont bold = m_letter->font();
   bold.setBold(true);
+  int pixels = QFontInfo(bold).pixelSize();
+  for (; pixels > 6; --pixels) {
+    bold.setPixelSize(pixels);
+    const QFontMetrics metrics(bold);
+    if (metrics.horizontalAdvance(u'W') <= kFindButtonWidth - 1 &&
+        metrics.horizontalAdvance(u'E') <= kFindButtonWidth - 3)
+      break;
+  }
+  bold.setPixelSize(pixels);
   m_letter->setFont(bold);
 
   UpdateLayout();

@@ -68,13 +68,19 @@ void TKVXHintHolder::StoreHint(QWidget* self, const QString& hint) {
 }
 
 QString ControlHint(const QWidget* widget) {
-  for (const QWidget* w = widget; w;) {
+  // A composite's parts stand for each other through focus proxies, either way round; the
+  // depth limit guards against proxy cycles.
+  const QWidget* w = widget;
+  for (int depth = 0; w && depth < 8; ++depth) {
     if (const auto* holder = dynamic_cast<const TKVXHintHolder*>(w))
       return holder->Hint();
     const QWidget* parent = w->parentWidget();
-    if (!parent || parent->focusProxy() != w)
+    if (w->focusProxy())
+      w = w->focusProxy();
+    else if (parent && parent->focusProxy() == w)
+      w = parent;
+    else
       break;
-    w = parent;
   }
   return {};
 }

@@ -77,6 +77,16 @@ TEST(KVXHintOfFocus, FormsReadTheFocusedControlsHint) {
                 ControlHint(&grid) + ControlHint(&pages),
             "bmltgp");
   EXPECT_EQ(memo.property("Hint").toString(), "m");
+
+  // An editable combo box's inner line edit reads as the box.
+  auto* combo = new TKVXComboBox(&form);
+  combo->setEditable(true);
+  combo->setHint(QStringLiteral("c"));
+  form.show();
+  QApplication::setActiveWindow(&form);
+  combo->setFocus();
+  EXPECT_EQ(ControlHint(QApplication::focusWidget()), "c");
+  EXPECT_EQ(ControlHint(combo->lineEdit()), "c");
 }
 
 TEST(KVXHintOfFocus, ChangesAreAnnouncedOnce) {

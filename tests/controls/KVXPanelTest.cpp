@@ -52,10 +52,13 @@ TEST(KVXPanel, RightAlignedRowPacksTheVisibleButtonsInTabOrder) {
   EXPECT_EQ(row.Left(5), 367);
   EXPECT_EQ(row.Left(6), 442);
 
-  // And hiding one closes the gap.
+  // And hiding or deleting one closes the gap.
   row.buttons[1]->hide();
   EXPECT_EQ(row.Left(0), 292);
   EXPECT_EQ(row.Left(5), 367);
+  delete row.buttons[6];
+  EXPECT_EQ(row.Left(0), 367);
+  EXPECT_EQ(row.Left(5), 442);
 }
 
 TEST(KVXPanel, RowTakesTheTopOfTheLowestTabOrder) {
