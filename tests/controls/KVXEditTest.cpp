@@ -68,7 +68,17 @@ TEST_F(KVXEditForm, RequiredEmptyFieldShowsTheErrorStripUntilEnteredAgain) {
   EXPECT_EQ(EditWidth(), 185);
   EXPECT_FALSE(band->isVisible());
 
+  // Not enabled, the marker is hidden but kept; enabled again, it shows before the next entry.
+  Leave();
+  field->setKVXEnabled(false);
+  EXPECT_FALSE(band->isVisible());
+  EXPECT_EQ(EditWidth(), 185);
+  field->setKVXEnabled(true);
+  EXPECT_TRUE(band->isVisible());
+  EXPECT_EQ(EditWidth(), 172);
+
   field->setText(QStringLiteral("x"));
+  Enter();
   Leave();
   EXPECT_EQ(field->Marker(), "");
 }
