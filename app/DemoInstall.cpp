@@ -1,6 +1,7 @@
 #include "DemoInstall.h"
 
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -21,14 +22,14 @@ void WriteFile(const std::filesystem::path& file, const Lines& lines) {
 }
 
 // Every option the editor knows, and a few it does not (they must survive a save).
-Lines Options(const std::filesystem::path& game) {
+Lines Options(const std::string& gameDir) {
   return {"; Ultima Online client settings",
           "; Keep a copy of this file before changing it by hand.",
           "LastServer=1",
           "LastCharacter=Elandra of Trinsic",
           "CacheSize=16",
           "CdRomDataPath=D:\\UO",
-          "JournalSaveFile=" + (game / "Journal.Log").string(),
+          "JournalSaveFile=" + gameDir + "Journal.Log",
           "Sound=on",
           "Music=on",
           "ShowIntroAnim=off",
@@ -410,23 +411,33 @@ bool RegistryHasGame() {
 }
 
 void CreateDemoInstallation(const std::filesystem::path& dir) {
-  const auto game = dir / "game";
-  const auto home = dir / "registry";
+  // The demo is laid out as a Wine prefix: the game below drive_c, its entry in system.reg under
+  // the 32-bit view, exactly where the game's installer puts it under Wine.
+  const std::string gameDir = "C:\\Program Files (x86)\\Ultima Online\\";
+  const auto game = dir / "drive_c" / "Program Files (x86)" / "Ultima Online";
   std::filesystem::create_directories(game);
-  std::filesystem::create_directories(home);
 
-  WriteFile(game / "UO.CFG", Options(game));
+  WriteFile(game / "UO.CFG", Options(gameDir));
   WriteFile(game / "MACROS.TXT", Macros());
   WriteFile(game / "LOGIN.CFG", Login());
   WriteFile(game / "version.txt", {"Ultima Online", "Client version", "1.26.4"});
   WriteFile(game / "Patchlog", Patchlog());
   WriteFile(game / "Journal.Log", Journal());
 
-  setenv("QUORVEL_REGISTRY", home.string().c_str(), 1);
+  const auto hive = dir / "system.reg";
+  if (!std::filesystem::exists(hive)) {
+    std::ofstream out(hive, std::ios::binary);
+    out << "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n#arch=win64\n\n"
+           "[Software\\\\Wow6432Node] 1796762388\n#time=1dd87544417fbd4\n";
+    if (!out)
+      throw Error("Cannot create file " + hive.string());
+  }
+
+  setenv("QUORVEL_REGISTRY", dir.string().c_str(), 1);
   auto registry = platform::OpenRegistry();
   auto key = registry->CreateKey(platform::RootKey::LocalMachine, kGameKey);
-  if (!key || !key->SetValue("ExePath", platform::RegValue::Text((game / "client.exe").string())))
-    throw Error("Cannot write the demo registry in " + home.string());
+  if (!key || !key->SetValue("ExePath", platform::RegValue::Text(gameDir + "client.exe")))
+    throw Error("Cannot write the demo registry in " + dir.string());
 }
 
 } // namespace qv::demo

@@ -6,8 +6,9 @@ namespace qv::demo {
 
 // True when the registry home holds the game's "ExePath".
 bool RegistryHasGame();
-// Writes <dir>/registry/system.reg with the game's entry and a game directory <dir>/game with
-// sample UO.CFG, MACROS.TXT, LOGIN.CFG, version.txt, Patchlog and Journal.Log.
+// Makes <dir> a small Wine prefix: system.reg with the game's entry, and the game directory
+// drive_c/Program Files (x86)/Ultima Online with sample UO.CFG, MACROS.TXT, LOGIN.CFG,
+// version.txt, Patchlog and Journal.Log.
 void CreateDemoInstallation(const std::filesystem::path& dir);
 
 } // namespace qv::demo
