@@ -1,1 +1,505 @@
-// Placeholder; the unit is being written.
+// The main window: frame, menu, button panel, status bar and the application-wide handlers.
+
+#include "ui/Main.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QShowEvent>
+#include <QTabBar>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+#include "controls/JournalView.h"
+#include "controls/KVXAdCtl.h"
+#include "controls/KVXStCtl.h"
+#include "controls/KvxWin95.h"
+#include "core/MainProc.h"
+#include "ui/About.h"
+#include "ui/Config.h"
+#include "ui/Dialogs.h"
+#include "ui/Log.h"
+#include "ui/UOX.h"
+
+namespace qv {
+
+using ui::Guarded;
+using ui::RunAction;
+
+TfrmMain* frmMain = nullptr;
+
+namespace {
+
+// The client area the window was designed for; the window grows where this platform's fonts
+// need more room.
+constexpr int kDesignClientWidth = 521;
+constexpr int kDesignClientHeight = 378;
+
+TKVXButton* MakeButton(TKVXPanel* panel, const QString& caption, const QString& hint) {
+  auto* button = new TKVXButton(caption, panel);
+  button->setHint(hint);
+  button->resize(button->sizeHint().expandedTo(QSize(75, 25)));
+  return button;
+}
+
+bool IsMultiLineText(const QWidget* widget) {
+  return qobject_cast<const QPlainTextEdit*>(widget) || qobject_cast<const QTextEdit*>(widget) ||
+         qobject_cast<const TKVXJournalView*>(widget);
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
+  frmMain = this;
+  setWindowTitle(QStringLiteral("Quorvel - Beta 6 (Final Beta)"));
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+
+  CreateShell();
+  CreateMenu();
+  CreateSystemPage(tabSys);
+  CreateMacroPage(tabMacro);
+  CreateJournalPage(tabJournal);
+  CreateServerPage(tabServer);
+  ConnectPageHandlers();
+  PushSystemPage();
+  PushServerPage();
+
+  FormCreate();
+  FixWindowSize();
+}
+
+TfrmMain::~TfrmMain() {
+  qApp->removeEventFilter(this);
+  FormDestroy();
+  if (frmMain == this)
+    frmMain = nullptr;
+}
+
+void TfrmMain::CreateShell() {
+  auto* client = new QWidget(this);
+  auto* layout = new QVBoxLayout(client);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  pnlData = new TKVXPanel(client);
+  pnlData->setObjectName(QStringLiteral("pnlData"));
+  pnlData->setBevelOuter(bvNone);
+  pnlData->setBorderWidth(5);
+  pageData = new TKVXPageControl(pnlData);
+  pageData->setObjectName(QStringLiteral("pageData"));
+  // The tabs are reached with the mouse and Page Up / Page Down, not with Tab.
+  pageData->setFocusPolicy(Qt::NoFocus);
+  pageData->tabBar()->setFocusPolicy(Qt::NoFocus);
+  tabSys = new QWidget;
+  tabSys->setObjectName(QStringLiteral("tabSys"));
+  tabMacro = new QWidget;
+  tabMacro->setObjectName(QStringLiteral("tabMacro"));
+  tabJournal = new QWidget;
+  tabJournal->setObjectName(QStringLiteral("tabJournal"));
+  tabServer = new QWidget;
+  tabServer->setObjectName(QStringLiteral("tabServer"));
+  pageData->addTab(tabSys, QStringLiteral("System Config"));
+  pageData->addTab(tabMacro, QStringLiteral("Macros"));
+  pageData->addTab(tabJournal, QStringLiteral("Journal"));
+  pageData->addTab(tabServer, QStringLiteral("Server"));
+  auto* dataLayout = new QVBoxLayout(pnlData);
+  dataLayout->setContentsMargins(5, 5, 5, 5);
+  dataLayout->addWidget(pageData);
+  layout->addWidget(pnlData, 1);
+
+  pnlBtn = new TKVXPanel(client);
+  pnlBtn->setObjectName(QStringLiteral("pnlBtn"));
+  btnAdd = MakeButton(pnlBtn, QStringLiteral("&Add"),
+                      QStringLiteral("Add an empty macro into the list"));
+  btnDelete =
+      MakeButton(pnlBtn, QStringLiteral("&Delete"), QStringLiteral("Delete a macro from the list"));
+  btnFind = MakeButton(pnlBtn, QStringLiteral("&Find"), QStringLiteral("Find text in the journal"));
+  // Wide enough for "&Find Again", so the row does not jump when the caption changes.
+  {
+    TKVXButton probe(QStringLiteral("&Find Again"));
+    btnFind->resize(std::max(btnFind->width(), probe.sizeHint().width()), btnFind->height());
+  }
+  btnPrint = MakeButton(pnlBtn, QStringLiteral("&Print"),
+                        QStringLiteral("Print the contents of the journal"));
+  btnClear =
+      MakeButton(pnlBtn, QStringLiteral("&Clear"), QStringLiteral("Empty the journal entries"));
+  btnSave = MakeButton(pnlBtn, QStringLiteral("&Save"),
+                       QStringLiteral("Save all the changes to Ulitma Online"));
+  btnExit = MakeButton(pnlBtn, QStringLiteral("E&xit"), QString());
+  const QList<TKVXButton*> buttons = {btnAdd,   btnDelete, btnFind, btnPrint,
+                                      btnClear, btnSave,   btnExit};
+  int order = 0;
+  int buttonHeight = 25;
+  for (TKVXButton* button : buttons)
+    buttonHeight = std::max(buttonHeight, button->height());
+  for (TKVXButton* button : buttons) {
+    button->resize(button->width(), buttonHeight);
+    button->move(0, 4);
+    button->setTabOrder(order++);
+  }
+  btnAdd->setObjectName(QStringLiteral("btnAdd"));
+  btnDelete->setObjectName(QStringLiteral("btnDelete"));
+  btnFind->setObjectName(QStringLiteral("btnFind"));
+  btnPrint->setObjectName(QStringLiteral("btnPrint"));
+  btnClear->setObjectName(QStringLiteral("btnClear"));
+  btnSave->setObjectName(QStringLiteral("btnSave"));
+  btnExit->setObjectName(QStringLiteral("btnExit"));
+  btnAdd->hide();
+  btnDelete->hide();
+  btnFind->hide();
+  btnPrint->hide();
+  btnClear->hide();
+  btnClear->setEnabled(false);
+  btnSave->setDefault(true);
+  btnExit->setCancel(true);
+  pnlBtn->setFixedHeight(std::max(32, buttonHeight + 8));
+  pnlBtn->setButtonSpace(4);
+  pnlBtn->setButtonPanel(true);
+  layout->addWidget(pnlBtn, 0);
+  setCentralWidget(client);
+
+  sbarHint = new TKVXStatusBar(this);
+  sbarHint->setObjectName(QStringLiteral("sbarHint"));
+  sbarHint->setPanels({TStatusPanel{QString(), 224}, TStatusPanel{QString(), 175},
+                       TStatusPanel{QString(), 38}, TStatusPanel{QString(), 38},
+                       TStatusPanel{QString(), 38}});
+  setStatusBar(sbarHint);
+
+  connect(btnSave, &QAbstractButton::clicked, this, Guarded([this](bool) { btnSaveClick(); }));
+  connect(btnExit, &QAbstractButton::clicked, this, Guarded([this](bool) { btnExitClick(); }));
+  connect(btnAdd, &QAbstractButton::clicked, this, Guarded([this](bool) { btnAddClick(); }));
+  connect(btnDelete, &QAbstractButton::clicked, this, Guarded([this](bool) { btnDeleteClick(); }));
+  connect(btnFind, &QAbstractButton::clicked, this, Guarded([this](bool) { btnFindClick(); }));
+  connect(btnPrint, &QAbstractButton::clicked, this, Guarded([this](bool) { btnPrintClick(); }));
+  connect(btnClear, &QAbstractButton::clicked, this, Guarded([this](bool) { btnClearClick(); }));
+}
+
+void TfrmMain::CreateMenu() {
+  menuMain = new TKVXMainMenu(this);
+  menuMain->setObjectName(QStringLiteral("menuMain"));
+  File1 = menuMain->addMenu(QStringLiteral("&File"));
+  ViewPatchlog1 = File1->addAction(QStringLiteral("View &Patchlog"));
+  ViewPatchlog1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+  File1->addSeparator();
+  Exit1 = File1->addAction(QStringLiteral("E&xit"));
+
+  Setup1 = menuMain->addMenu(QStringLiteral("&Configuration"));
+  mnuUOX = Setup1->addAction(QStringLiteral("&Multiple Configurations"));
+  mnuUOX->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+  mnuUOX->setEnabled(false);
+  Setup1->addSeparator();
+  Options1 = Setup1->addAction(QStringLiteral("&Options"));
+
+  Help1 = menuMain->addMenu(QStringLiteral("&Help"));
+  Notes1 = Help1->addAction(QStringLiteral("&Notes"));
+  Help1->addSeparator();
+  About1 = Help1->addAction(QStringLiteral("&About"));
+  setMenuBar(menuMain);
+
+  // The shortcuts work while the focus is anywhere in the window, also with the menu closed.
+  for (QAction* action : {ViewPatchlog1, mnuUOX})
+    action->setShortcutContext(Qt::WindowShortcut);
+  addAction(ViewPatchlog1);
+  addAction(mnuUOX);
+
+  connect(ViewPatchlog1, &QAction::triggered, this,
+          Guarded([this](bool) { ViewPatchlog1Click(); }));
+  connect(Exit1, &QAction::triggered, this, Guarded([this](bool) { Exit1Click(); }));
+  connect(mnuUOX, &QAction::triggered, this, Guarded([this](bool) { mnuUOXClick(); }));
+  connect(Options1, &QAction::triggered, this, Guarded([this](bool) { Options1Click(); }));
+  connect(Notes1, &QAction::triggered, this, Guarded([this](bool) { Notes1Click(); }));
+  connect(About1, &QAction::triggered, this, Guarded([this](bool) { About1Click(); }));
+}
+
+void TfrmMain::ConnectPageHandlers() {
+  connect(pageData, &QTabWidget::currentChanged, this, Guarded([this](int) { pageDataChange(); }));
+}
+
+void TfrmMain::FixWindowSize() {
+  // Lay everything out once so that the size hints are final.
+  centralWidget()->layout()->activate();
+  const QSize content = minimumSizeHint().expandedTo(sizeHint());
+  const int menuHeight = menuMain->sizeHint().height();
+  const QSize wanted(std::max(kDesignClientWidth, content.width()),
+                     std::max(kDesignClientHeight + menuHeight, content.height()));
+  setFixedSize(wanted);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start and end
+
+void TfrmMain::FormCreate() {
+  RunAction([this] {
+    try {
+      StartUp(state);
+    } catch (...) {
+      // The game directory is known even when a registry value was unreadable.
+      PushSystemPage();
+      throw;
+    }
+    mnuUOX->setEnabled(state.uoxSupport);
+    QFont font(QString::fromStdString(state.printerFont.name));
+    font.setPointSize(state.printerFont.size > 0 ? state.printerFont.size : 10);
+    font.setBold(state.printerFont.bold);
+    font.setItalic(state.printerFont.italic);
+    font.setUnderline(state.printerFont.underline);
+    lblPrint->setFont(font);
+    pageData->setCurrentIndex(0);
+    MakeFirstRunCopies(state);
+  });
+
+  qApp->installEventFilter(this);
+  connect(qApp, &QApplication::focusChanged, this, [this] { AppHint(); });
+  connect(TKVXHintNotifier::instance(), &TKVXHintNotifier::hintChanged, this,
+          [this] { AppHint(); });
+  connect(qApp, &QGuiApplication::applicationStateChanged, this,
+          [this](Qt::ApplicationState appState) {
+            if (appState == Qt::ApplicationActive)
+              AppActivate();
+          });
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (event->spontaneous() || shown)
+    return;
+  shown = true;
+  if (const QScreen* screen = this->screen()) {
+    const QRect available = screen->availableGeometry();
+    const QSize frame = frameGeometry().size().expandedTo(size());
+    move(available.center() - QPoint(frame.width() / 2, frame.height() / 2));
+  }
+  RunAction([this] { FormShow(); });
+}
+
+void TfrmMain::FormShow() {
+  LoadPages();
+  if (loadingWindow) {
+    loadingWindow->close();
+    delete loadingWindow.data();
+  }
+  pageDataChange();
+  FocusFirstControl();
+  firstShowLoaded = true;
+}
+
+void TfrmMain::FocusFirstControl() {
+  QWidget* page = pageData->currentWidget();
+  for (QWidget* widget = page->nextInFocusChain(); widget != page;
+       widget = widget->nextInFocusChain()) {
+    if (page->isAncestorOf(widget) && (widget->focusPolicy() & Qt::TabFocus) &&
+        widget->isEnabled() && widget->isVisibleTo(page)) {
+      widget->setFocus(Qt::OtherFocusReason);
+      return;
+    }
+  }
+}
+
+void TfrmMain::FormDestroy() {
+  // The lists live in `state` and go with the window.
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  bool CanClose = true;
+  if (!RunAction([&] { FormCloseQuery(CanClose); }))
+    CanClose = false;
+  if (CanClose)
+    event->accept();
+  else
+    event->ignore();
+}
+
+void TfrmMain::FormCloseQuery(bool& CanClose) {
+  CanClose = ui::Confirm(QStringLiteral("Are you sure you want to exit?"));
+}
+
+void TfrmMain::btnExitClick() {
+  close();
+}
+
+void TfrmMain::Exit1Click() {
+  close();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The state and the pages
+
+void TfrmMain::LoadPages() {
+  // Fields that the files do not mention keep what they show, so the state starts from them.
+  PullPages();
+  try {
+    LoadCurrentSet(state, sortCol);
+  } catch (...) {
+    // What was read before the error is shown all the same.
+    PushSystemPage();
+    PushJournalPage();
+    PushServerPage();
+    ShowMacroGrid();
+    throw;
+  }
+  PushSystemPage();
+  PushJournalPage();
+  PushServerPage();
+  ShowMacroGrid();
+}
+
+void TfrmMain::PullPages() {
+  PullSystemPage();
+  PullJournalPage();
+  PullServerPage();
+}
+
+void TfrmMain::pageDataChange() {
+  QWidget* page = pageData->currentWidget();
+  if (page == tabJournal)
+    cboxJrnlChange();
+  else
+    btnClear->hide();
+  btnFind->setVisible(page == tabJournal);
+  btnPrint->setVisible(page == tabMacro || page == tabJournal);
+  btnAdd->setVisible(page == tabMacro);
+  btnDelete->setVisible(page == tabMacro);
+  UpdateFindCaption();
+}
+
+void TfrmMain::btnSaveClick() {
+  if (!StoreCheckedOutMacro())
+    return;
+  PullPages();
+  bool installed = false;
+  try {
+    installed = SaveCurrentSet(state);
+  } catch (...) {
+    PushSystemPage();
+    throw;
+  }
+  // The options were read back after writing: the cache size shows as the file now holds it.
+  PushSystemPage();
+  PushJournalPage();
+  pageDataChange();
+  if (installed)
+    ui::ShowInformation(QString::fromUtf8(kSaveSucceededText.data(),
+                                          static_cast<qsizetype>(kSaveSucceededText.size())));
+  else
+    ui::ShowError(
+        QString::fromUtf8(kSaveFailedText.data(), static_cast<qsizetype>(kSaveFailedText.size())));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Menu
+
+void TfrmMain::ViewPatchlog1Click() {
+  ui::TfrmLog::ShowPatchLog(this, state.gameDir, state.programDir);
+}
+
+void TfrmMain::Notes1Click() {
+  ui::TfrmLog::ShowNotes(this, state.gameDir, state.programDir);
+}
+
+void TfrmMain::About1Click() {
+  ui::TfrmAbout about(this);
+  ui::ExecModal(about);
+}
+
+void TfrmMain::Options1Click() {
+  ui::TfrmConfig config(lblPrint, mnuUOX, this);
+  ui::ExecModal(config);
+}
+
+void TfrmMain::mnuUOXClick() {
+  if (!StoreCheckedOutMacro())
+    return;
+  {
+    ui::TfrmUOX sets(state, this);
+    ui::ExecModal(sets);
+  }
+  // Whatever happened in the dialog, the pages show the current set as stored.
+  LoadPages();
+  pageDataChange();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Application-wide handlers
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+    return QMainWindow::eventFilter(watched, event);
+  auto* key = static_cast<QKeyEvent*>(event);
+  auto* widget = static_cast<QWidget*>(watched);
+  // A key press the focused control leaves passes here again for each of its parents; only the
+  // first pass counts.
+  if (key == lastKey && lastKeyReceiver && lastKeyReceiver->parentWidget() == widget) {
+    lastKeyReceiver = widget;
+    return false;
+  }
+  lastKey = key;
+  lastKeyReceiver = widget;
+
+  AppMessage(key);
+  if (widget->window() != this || QApplication::activeModalWidget())
+    return false;
+  const int page = pageData->currentIndex();
+  RunAction([&] { FormKeyDown(key); });
+  // The key goes on to the focused control, unless the page change has just hidden it: a control
+  // on a page the user left must not change unseen.
+  return pageData->currentIndex() != page && !widget->isVisible();
+}
+
+void TfrmMain::AppMessage(QKeyEvent* /*event*/) {
+  sbarHint->UpdateKeyPanels();
+}
+
+void TfrmMain::AppActivate() {
+  sbarHint->UpdateKeyPanels();
+}
+
+void TfrmMain::AppHint() {
+  RefreshHint();
+}
+
+void TfrmMain::RefreshHint() {
+  const QWidget* focused = QApplication::focusWidget();
+  if (!focused)
+    return;
+  const QString hint = ControlHint(focused);
+  const QString longHint = GetLongHint(hint);
+  const QString shortHint = GetShortHint(hint);
+  sbarHint->setPanelText(0, longHint);
+  sbarHint->setPanelText(1, shortHint != longHint ? shortHint : QString());
+}
+
+bool TfrmMain::event(QEvent* event) {
+  if (event->type() == QEvent::WindowActivate)
+    AppActivate();
+  return QMainWindow::event(event);
+}
+
+void TfrmMain::FormKeyDown(QKeyEvent* event) {
+  if (IsMultiLineText(focusWidget()))
+    return;
+  int step = 0;
+  if (event->key() == Qt::Key_PageDown)
+    step = 1;
+  else if (event->key() == Qt::Key_PageUp)
+    step = -1;
+  else
+    return;
+  const int count = pageData->count();
+  int index = pageData->currentIndex();
+  for (int i = 0; i < count; ++i) {
+    index = (index + step + count) % count;
+    if (pageData->isTabVisible(index))
+      break;
+  }
+  // The page control's change event runs pageDataChange.
+  pageData->setCurrentIndex(index);
+}
+
+} // namespace qv

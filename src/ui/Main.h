@@ -277,11 +277,15 @@ private:
   void FixWindowSize();
   // The hint refresh: the focused control's help line into the first two status panels.
   void RefreshHint();
+  // The focus to the first control of the active page that Tab reaches.
+  void FocusFirstControl();
 
   QPointer<QWidget> loadingWindow;
+  // The key press last seen by the application-wide filter and the widget it was offered to.
+  const QEvent* lastKey = nullptr;
+  QPointer<QWidget> lastKeyReceiver;
   bool shown = false;
   bool firstShowLoaded = false;
-  bool closeConfirmed = false;
 };
 
 // The one main window.

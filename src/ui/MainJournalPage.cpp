@@ -1,0 +1,226 @@
+// The Journal page: the record flag and journal file of UO.CFG, and the journal itself, which can
+// be searched, printed and emptied.
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QVBoxLayout>
+
+#include "controls/JournalView.h"
+#include "controls/KVXStCtl.h"
+#include "controls/KvxWin95.h"
+#include "core/MainProc.h"
+#include "platform/FileSystem.h"
+#include "ui/Dialogs.h"
+#include "ui/Ignore.h"
+#include "ui/Main.h"
+
+namespace qv {
+
+using ui::FromGameText;
+using ui::Guarded;
+using ui::ToGameText;
+
+namespace {
+
+// The hourglass while a journal is read; restored also when reading throws.
+class WaitCursor {
+public:
+  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// The journal file named by the field's text, as a program path (UTF-8).
+std::string JournalPathOf(const QString& text) {
+  return Cp1252ToUtf8(ToGameText(text));
+}
+
+QString FromUtf8(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+void TfrmMain::CreateJournalPage(QWidget* tab) {
+  auto* page = new QVBoxLayout(tab);
+  page->setContentsMargins(0, 0, 0, 0);
+  page->setSpacing(0);
+
+  pnlJrnl = new TKVXPanel(tab);
+  pnlJrnl->setObjectName(QStringLiteral("pnlJrnl"));
+  pnlJrnl->setBevelOuter(bvNone);
+  cboxJrnl = new TKVXComboBox(pnlJrnl);
+  cboxJrnl->setObjectName(QStringLiteral("cboxJrnl"));
+  cboxJrnl->setBoxType(btYesNo);
+  cboxJrnl->setValueDefault(QStringLiteral("N"));
+  cboxJrnl->setValue(QStringLiteral("N"));
+  cboxJrnl->setHint(QStringLiteral("Records the contents of your UO sessions"));
+  lblJrnl = new TKVXLabel(QStringLiteral("Record Journal"), pnlJrnl);
+  lblJrnl->setBuddy(cboxJrnl);
+  edJrnl = new TKVXEdit(pnlJrnl);
+  edJrnl->setObjectName(QStringLiteral("edJrnl"));
+  edJrnl->setFind(true);
+  edJrnl->setHint(QStringLiteral("File for saving your journal entries"));
+  edJrnl->setKVXEnabled(false);
+  lblJrnlFile = new TKVXLabel(QStringLiteral("Journal File"), pnlJrnl);
+  lblJrnlFile->setBuddy(edJrnl);
+  auto* strip = new QGridLayout(pnlJrnl);
+  strip->setContentsMargins(6, 4, 6, 4);
+  strip->setHorizontalSpacing(10);
+  strip->setVerticalSpacing(2);
+  strip->addWidget(lblJrnl, 0, 0);
+  strip->addWidget(cboxJrnl, 1, 0);
+  strip->addWidget(lblJrnlFile, 0, 1);
+  strip->addWidget(edJrnl, 1, 1);
+  strip->setColumnStretch(1, 1);
+  page->addWidget(pnlJrnl);
+
+  auto* contents = new QVBoxLayout;
+  contents->setContentsMargins(6, 2, 6, 6);
+  contents->setSpacing(2);
+  memoJrnl = new TKVXJournalView(tab);
+  memoJrnl->setObjectName(QStringLiteral("memoJrnl"));
+  memoJrnl->setHint(QStringLiteral("This is the complete journal"));
+  lblJrnlContents = new TKVXLabel(QStringLiteral("Journal Contents"), tab);
+  lblJrnlContents->setBuddy(memoJrnl);
+  contents->addWidget(lblJrnlContents);
+  contents->addWidget(memoJrnl, 1);
+  page->addLayout(contents, 1);
+
+  connect(cboxJrnl, &TKVXComboBox::changed, this, Guarded([this] { cboxJrnlChange(); }));
+  connect(edJrnl, &TKVXEdit::changed, this, Guarded([this] { edJrnlExit(); }));
+  connect(edJrnl, &TKVXEdit::exited, this, Guarded([this] { edJrnlExit(); }));
+  connect(edJrnl, &TKVXEdit::find, this, Guarded([this] { edJrnlFind(); }));
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget*) {
+    if (old && old == cboxJrnl)
+      ui::RunAction([this] { cboxJrnlChange(); });
+  });
+  connect(memoJrnl, &TKVXJournalView::firstVisibleLineChanged, this,
+          [this](int) { UpdateFindCaption(); });
+}
+
+void TfrmMain::PushJournalPage() {
+  cboxJrnl->setValue(FromGameText(state.journalRecord));
+  const QString file = FromGameText(state.journalFile);
+  if (edJrnl->Text() != file)
+    edJrnl->setText(file); // its change event refreshes the view
+  else if (state.journalFileRead)
+    RefreshJournal();
+  state.journalFileRead = false;
+}
+
+void TfrmMain::PullJournalPage() {
+  const QString flag = cboxJrnl->Value();
+  state.journalRecord = flag.isEmpty() ? std::string("N") : ToGameText(flag);
+  state.journalFile = ToGameText(edJrnl->Text());
+}
+
+void TfrmMain::cboxJrnlChange() {
+  const bool on = cboxJrnl->Value() == QLatin1String("Y");
+  edJrnl->setKVXEnabled(on);
+  btnClear->setVisible(on);
+  btnPrint->setVisible(on);
+  btnFind->setVisible(on);
+  if (edJrnl->Text().trimmed().isEmpty())
+    edJrnl->setText(FromGameText(DefaultJournalFile(state)));
+}
+
+void TfrmMain::edJrnlExit() {
+  RefreshJournal();
+}
+
+void TfrmMain::RefreshJournal() {
+  const std::string path = JournalPathOf(edJrnl->Text());
+  if (!path.empty() && platform::FileExists(path)) {
+    const WaitCursor wait;
+    if (memoJrnl->loadFile(FromUtf8(platform::ToHostPath(path)))) {
+      btnClear->setEnabled(true);
+      btnPrint->setEnabled(true);
+      btnFind->setEnabled(true);
+    }
+  } else {
+    btnClear->setEnabled(false);
+    btnPrint->setEnabled(false);
+    btnFind->setEnabled(false);
+    memoJrnl->clear();
+  }
+  UpdateFindCaption();
+}
+
+void TfrmMain::edJrnlFind() {
+  ui::OpenFileRequest request;
+  request.title = QStringLiteral("Journal Log File");
+  request.fileName = QStringLiteral("Journal.Log");
+  request.defaultSuffix = QStringLiteral("log");
+  request.filters = {QStringLiteral("Log files (*.log)"), QStringLiteral("All files (*.*)")};
+  // The game creates the journal; a name that does not exist yet is fine, its folder is not.
+  request.mustExist = false;
+  const QString current = FromUtf8(platform::ToHostPath(JournalPathOf(edJrnl->Text())));
+  const QString currentDir = QFileInfo(current).absolutePath();
+  request.directory = !edJrnl->Text().trimmed().isEmpty() && QDir(currentDir).exists()
+                          ? currentDir
+                          : FromUtf8(platform::ToHostPath(state.gameDir));
+
+  std::optional<QString> chosen;
+  for (;;) {
+    chosen = ui::Hooks().openFile(this, request);
+    if (!chosen)
+      return;
+    const QString folder = QFileInfo(*chosen).absolutePath();
+    if (QDir(folder).exists())
+      break;
+    ui::ShowWarning(QStringLiteral("The folder ") + QDir::toNativeSeparators(folder) +
+                    QStringLiteral(" does not exist."));
+  }
+  std::string name = chosen->toStdString();
+  // The game reads the name: in Windows form when the game itself is known in that form.
+  if (platform::IsWindowsPath(state.gameDir))
+    name = platform::ToWindowsPath(name);
+  edJrnl->setText(FromGameText(Utf8ToCp1252(name)));
+}
+
+void TfrmMain::btnFindClick() {
+  const QString text = ui::TfrmIgnore::Ask(this, true);
+  if (text.isEmpty())
+    return;
+  // The line at the top has been seen (or was the last find): the search starts below it.
+  const int start = memoJrnl->firstVisibleLine() + 1;
+  const int found = memoJrnl->find(text, start);
+  if (found >= 0)
+    memoJrnl->setFirstVisibleLine(found);
+  else
+    ui::ShowWarning(QStringLiteral("Could not find \"") + text + QStringLiteral("\""));
+  UpdateFindCaption();
+}
+
+void TfrmMain::btnClearClick() {
+  if (!ui::Confirm(QStringLiteral("Are you sure you want to clear you journal?")))
+    return;
+  memoJrnl->clear();
+  UpdateFindCaption();
+  platform::WriteLines(JournalPathOf(edJrnl->Text()), {});
+}
+
+void TfrmMain::btnPrintClick() {
+  // Printing reads macroLines: the macro being edited must be in it.
+  if (!StoreCheckedOutMacro())
+    return;
+  PrintActivePage();
+}
+
+void TfrmMain::PrintActivePage() {
+  // The print dialog and the printed pages of the macro list and the journal come with the
+  // print unit.
+}
+
+void TfrmMain::UpdateFindCaption() {
+  const bool again = pageData->currentWidget() == tabJournal && memoJrnl->firstVisibleLine() > 0;
+  const QString caption = again ? QStringLiteral("&Find Again") : QStringLiteral("&Find");
+  if (btnFind->text() != caption)
+    btnFind->setText(caption);
+}
+
+} // namespace qv

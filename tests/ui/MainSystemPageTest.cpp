@@ -1,0 +1,96 @@
+#include "MainWindowSupport.h"
+
+namespace qv {
+namespace {
+
+using test::MainWindowTest;
+
+TEST_F(MainWindowTest, SystemPageShowsTheOptionsAndSavesThemBack) {
+  Open();
+  EXPECT_EQ(window->edUOIns->Text().toStdString() + "/", game.dir());
+  EXPECT_EQ(window->edVer->Text(), "1.26.4");
+  EXPECT_EQ(window->edCache->Text(), "016");
+  EXPECT_EQ(window->edDPath->Text(), "D:\\UO");
+  EXPECT_EQ(window->cboxPage->Value(), "G");
+  EXPECT_TRUE(window->chkSound->isChecked());
+  EXPECT_FALSE(window->chkMusic->isChecked());
+  EXPECT_FALSE(window->chkIntro->isChecked());
+  EXPECT_TRUE(window->chkOpen->isChecked());
+  EXPECT_FALSE(window->chkFull->isChecked());
+  EXPECT_TRUE(window->chkNot->isChecked());
+  EXPECT_TRUE(window->chkTrans->isChecked());
+  EXPECT_TRUE(window->chkFoot->isChecked());
+  EXPECT_FALSE(window->chk565->isChecked());
+  EXPECT_FALSE(window->chkFilter->isChecked());
+  EXPECT_EQ(window->slideSound->value(), 200);
+  EXPECT_EQ(window->slideMusic->value(), 100);
+  EXPECT_TRUE(window->slideSound->isEnabled());
+  EXPECT_FALSE(window->slideMusic->isEnabled());
+
+  window->edCache->setText("7");
+  window->edDPath->setText("F:\\Data");
+  window->cboxPage->setValue("N");
+  window->chkMusic->setChecked(true);
+  window->chkFull->setChecked(true);
+  window->chkFilter->setChecked(true);
+  window->chk565->setChecked(true);
+  window->slideMusic->setValue(42);
+  window->btnSave->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].kind, ui::MessageKind::Information);
+  EXPECT_EQ(
+      Get("UO.CFG"),
+      test::CrlfLines({"; my own comment", "UnknownKey=7", "CacheSize=7", "CdRomDataPath=F:\\Data",
+                       "JournalSaveFile=" + game.dir() + "Journal.Log", "Sound=on", "Music=on",
+                       "ShowIntroAnim=off", "ChestOpening=on", "FullScreen=on", "NotorietyQuery=on",
+                       "UseCircleTrans=yes", "PageFlip=off", "Footsteps=on", "Use565=on",
+                       "ObscenityFilter=on", "SoundVol=200", "MusicVol=42"}));
+  // Read back after writing: the cache size shows with three digits again.
+  EXPECT_EQ(window->edCache->Text(), "007");
+  EXPECT_TRUE(window->slideMusic->isEnabled());
+}
+
+TEST_F(MainWindowTest, VolumeBarsFollowTheirBoxesAtOnce) {
+  Open();
+  window->slideSound->setValue(77);
+  QTest::mouseClick(window->chkSound, Qt::LeftButton, {}, window->chkSound->rect().center());
+  EXPECT_FALSE(window->chkSound->isChecked());
+  EXPECT_FALSE(window->slideSound->isEnabled());
+  EXPECT_FALSE(window->slideMusic->isEnabled()); // music was off and stays apart
+
+  Focus(window->chkSound);
+  Press(Qt::Key_Space);
+  EXPECT_TRUE(window->slideSound->isEnabled());
+  EXPECT_EQ(window->slideSound->value(), 77);
+
+  Focus(window->chkMusic);
+  Press(Qt::Key_Space);
+  EXPECT_TRUE(window->slideMusic->isEnabled());
+  EXPECT_TRUE(window->slideSound->isEnabled());
+
+  EXPECT_EQ(window->slideSound->minimum(), 1);
+  EXPECT_EQ(window->slideSound->maximum(), 255);
+  EXPECT_EQ(window->slideSound->tickInterval(), 5);
+}
+
+TEST_F(MainWindowTest, CacheTakesThreeDigitsAndTheInstallFieldsAreShownOnly) {
+  Open();
+  window->edCache->setText("");
+  Focus(window->edCache);
+  QTest::keyClick(window->edCache->Edit(), Qt::Key_Home);
+  QTest::keyClicks(window->edCache->Edit(), "1x2y34");
+  EXPECT_EQ(window->edCache->Text(), "123");
+
+  const QString dir = window->edUOIns->Text();
+  const QString version = window->edVer->Text();
+  EXPECT_FALSE(window->edUOIns->Enabled());
+  EXPECT_FALSE(window->edVer->Enabled());
+  Focus(window->edUOIns);
+  QTest::keyClicks(window->edUOIns->Edit(), "abc");
+  QTest::keyClicks(window->edVer->Edit(), "abc");
+  EXPECT_EQ(window->edUOIns->Text(), dir);
+  EXPECT_EQ(window->edVer->Text(), version);
+}
+
+} // namespace
+} // namespace qv

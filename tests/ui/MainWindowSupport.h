@@ -1,0 +1,143 @@
+#pragma once
+
+// A main window over a game directory of its own, with a registry of its own, and message boxes
+// answered by the test.
+
+#include <QApplication>
+#include <QTest>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "controls/JournalView.h"
+#include "controls/KVXAdCtl.h"
+#include "controls/KVXStCtl.h"
+#include "controls/KvxWin95.h"
+#include "settings/KVXFile.h"
+#include "support/TempDir.h"
+#include "ui/Dialogs.h"
+#include "ui/Ignore.h"
+#include "ui/Main.h"
+
+namespace qv::test {
+
+inline std::string CrlfLines(std::initializer_list<std::string> lines) {
+  std::string text;
+  for (const auto& line : lines)
+    text += line + "\r\n";
+  return text;
+}
+
+struct ShownMessage {
+  ui::MessageKind kind;
+  QString caption;
+  QString text;
+};
+
+class MainWindowTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    setenv("QUORVEL_REGISTRY", registry.path().c_str(), 1);
+    TKVXFile("HKEY_LOCAL_MACHINE", skRegistry)
+        .WriteText("\\SOFTWARE\\Origin Worlds Online\\Ultima Online\\1.0", "ExePath",
+                   game.dir() + "client.exe");
+    PutGameFiles();
+    ui::Hooks().message = [this](ui::MessageKind kind, const QString& caption,
+                                 const QString& text) {
+      messages.push_back({kind, caption, text});
+      if (answers.empty())
+        return false;
+      const bool answer = answers.front();
+      answers.pop_front();
+      return answer;
+    };
+    ui::Hooks().execModal = [this](QDialog& dialog) {
+      if (auto* find = qobject_cast<ui::TfrmIgnore*>(&dialog)) {
+        if (findTexts.empty()) {
+          find->btnCancelClick();
+        } else {
+          find->edIgnore->setText(findTexts.front());
+          findTexts.pop_front();
+          find->btnOKClick();
+        }
+        return find->result();
+      }
+      return static_cast<int>(QDialog::Rejected);
+    };
+  }
+
+  void TearDown() override {
+    window.reset();
+    ui::ResetDialogHooks();
+    unsetenv("QUORVEL_REGISTRY");
+  }
+
+  // The game's files; a test may overwrite any of them before Open().
+  virtual void PutGameFiles() {
+    Put("UO.CFG",
+        CrlfLines({"; my own comment", "CacheSize=16", "CdRomDataPath=D:\\UO",
+                   "JournalSaveFile=" + game.dir() + "Journal.Log", "Sound=on", "Music=off",
+                   "ShowIntroAnim=off", "ChestOpening=on", "FullScreen=off", "NotorietyQuery=on",
+                   "UseCircleTrans=yes", "PageFlip=gdi", "Footsteps=on", "Use565=off",
+                   "ObscenityFilter=off", "SoundVol=200", "MusicVol=100", "UnknownKey=7"}));
+    Put("MACROS.TXT",
+        CrlfLines({"F1 0 0 0", "Say Hail", "########", "Q 0 1 0", "Bow ", "########"}));
+    Put("LOGIN.CFG", CrlfLines({"; Login servers", "LoginServer=login.example.net,7775",
+                                "LoginServer=127.0.0.1,2593"}));
+    Put("version.txt", CrlfLines({"1.25.30", "1.26.4"}));
+    Put("Journal.Log", CrlfLines({"first line of the journal", "second line", "third line"}));
+  }
+
+  // Creates the window, shows it (the first show reads the current set) and makes it active.
+  void Open() {
+    window = std::make_unique<TfrmMain>();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    ASSERT_TRUE(window->FirstShowLoaded());
+  }
+
+  void Put(const std::string& relative, const std::string& bytes) {
+    WriteBytes(game.path() / relative, bytes);
+  }
+  std::string Get(const std::string& relative) { return ReadBytes(game.path() / relative); }
+
+  // Every file below the game directory with its bytes.
+  std::vector<std::pair<std::string, std::string>> Snapshot() {
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(game.path())) {
+      if (entry.is_regular_file())
+        files.emplace_back(entry.path().string(), ReadBytes(entry.path()));
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+  }
+
+  void Focus(QWidget* widget) {
+    widget->setFocus(Qt::OtherFocusReason);
+    QApplication::processEvents();
+  }
+  // A key as the user presses it: to the focused control.
+  void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* target = QApplication::focusWidget();
+    if (!target)
+      target = window.get();
+    QTest::keyClick(target, key, modifiers);
+    QApplication::processEvents();
+  }
+
+  QString LastMessage() const { return messages.empty() ? QString() : messages.back().text; }
+
+  TempDir registry;
+  TempDir game;
+  std::unique_ptr<TfrmMain> window;
+  std::vector<ShownMessage> messages;
+  std::deque<bool> answers;      // answers to the next message boxes; false when none is left
+  std::deque<QString> findTexts; // entries of the next find dialogs; cancelled when none is left
+};
+
+} // namespace qv::test

@@ -1,0 +1,224 @@
+#include "MainWindowSupport.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <filesystem>
+
+namespace qv {
+namespace {
+
+using test::MainWindowTest;
+
+struct PageButtons {
+  QWidget* page;
+  bool addDelete;
+  bool print;
+  bool find;
+  bool clear;
+};
+
+TEST_F(MainWindowTest, FrameMenuAndButtonsAsTheUserFindsThem) {
+  Open();
+  EXPECT_EQ(window->windowTitle(), "Quorvel - Beta 6 (Final Beta)");
+  // Fixed size: the user cannot resize the window.
+  EXPECT_EQ(window->minimumSize(), window->maximumSize());
+  EXPECT_GE(window->width(), 521);
+  EXPECT_EQ(window->pageData->currentWidget(), window->tabSys);
+  EXPECT_EQ(window->pageData->count(), 4);
+  EXPECT_EQ(window->pageData->tabText(3), "Server");
+
+  EXPECT_EQ(window->ViewPatchlog1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+  EXPECT_EQ(window->mnuUOX->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
+  EXPECT_FALSE(window->mnuUOX->isEnabled()); // no UOX support in the registry
+  const QList<QAction*> file = window->File1->actions();
+  ASSERT_EQ(file.size(), 3);
+  EXPECT_TRUE(file[1]->isSeparator());
+  EXPECT_EQ(file[2]->text(), "E&xit");
+
+  // The buttons in their tab order; Save is the default button, Exit the cancel button.
+  const QList<TKVXButton*> order = {window->btnAdd,   window->btnDelete, window->btnFind,
+                                    window->btnPrint, window->btnClear,  window->btnSave,
+                                    window->btnExit};
+  for (int i = 1; i < order.size(); ++i)
+    EXPECT_LT(order[i - 1]->TabOrder(), order[i]->TabOrder()) << i;
+  EXPECT_TRUE(window->btnSave->isDefault());
+  EXPECT_TRUE(window->btnExit->Cancel());
+  EXPECT_EQ(window->btnSave->Hint(), "Save all the changes to Ulitma Online");
+  EXPECT_EQ(window->sbarHint->PanelCount(), 5);
+}
+
+TEST_F(MainWindowTest, UoxSupportEnablesMultipleConfigurations) {
+  TKVXFile("HKEY_LOCAL_MACHINE", skRegistry).WriteFlag("\\SOFTWARE\\Quorvel\\", "UOXSupport", true);
+  Open();
+  EXPECT_TRUE(window->mnuUOX->isEnabled());
+}
+
+TEST_F(MainWindowTest, PageKeysCycleThePagesAndTheButtonsFollow) {
+  Open();
+  Focus(window->chkNot);
+  const std::vector<PageButtons> table = {
+      {window->tabMacro, true, true, false, false},
+      {window->tabJournal, false, true, true, true}, // the sample journal is recorded
+      {window->tabServer, false, false, false, false},
+      {window->tabSys, false, false, false, false},
+  };
+  for (const PageButtons& row : table) {
+    if (!QApplication::focusWidget())
+      Focus(window.get());
+    Press(Qt::Key_PageDown);
+    SCOPED_TRACE(row.page->objectName().toStdString());
+    EXPECT_EQ(window->pageData->currentWidget(), row.page);
+    EXPECT_EQ(window->btnAdd->isVisible(), row.addDelete);
+    EXPECT_EQ(window->btnDelete->isVisible(), row.addDelete);
+    EXPECT_EQ(window->btnPrint->isVisible(), row.print);
+    EXPECT_EQ(window->btnFind->isVisible(), row.find);
+    EXPECT_EQ(window->btnClear->isVisible(), row.clear);
+    EXPECT_TRUE(window->btnSave->isVisible());
+    EXPECT_TRUE(window->btnExit->isVisible());
+  }
+
+  // Page Up goes the other way round, from the first page to the last.
+  Focus(window->chkNot);
+  Press(Qt::Key_PageUp);
+  EXPECT_EQ(window->pageData->currentWidget(), window->tabServer);
+  Press(Qt::Key_PageUp, Qt::ControlModifier); // modifiers are not looked at
+  EXPECT_EQ(window->pageData->currentWidget(), window->tabJournal);
+}
+
+TEST_F(MainWindowTest, PageKeysInMultiLineTextScrollTheText) {
+  Open();
+  window->pageData->setCurrentWidget(window->tabJournal);
+  Focus(window->memoJrnl);
+  Press(Qt::Key_PageDown);
+  EXPECT_EQ(window->pageData->currentWidget(), window->tabJournal);
+
+  window->pageData->setCurrentWidget(window->tabServer);
+  Focus(window->memoNote);
+  Press(Qt::Key_PageUp);
+  EXPECT_EQ(window->pageData->currentWidget(), window->tabServer);
+}
+
+TEST_F(MainWindowTest, PageDownDoesNotChangeTheControlOfThePageLeft) {
+  Open();
+  Focus(window->cboxPage);
+  ASSERT_EQ(window->cboxPage->Value(), "G");
+  Press(Qt::Key_PageDown);
+  EXPECT_EQ(window->pageData->currentWidget(), window->tabMacro);
+  EXPECT_EQ(window->cboxPage->Value(), "G");
+}
+
+TEST_F(MainWindowTest, EveryWayOfClosingAsksAndNoKeepsTheEdits) {
+  Open();
+  const auto before = Snapshot();
+  window->edDPath->setText("E:\\Edited");
+  const std::vector<std::pair<const char*, std::function<void()>>> routes = {
+      {"Exit button", [&] { window->btnExit->click(); }},
+      {"Esc",
+       [&] {
+         Focus(window->edDPath);
+         Press(Qt::Key_Escape);
+       }},
+      {"File menu", [&] { window->Exit1->trigger(); }},
+      {"close box", [&] { window->close(); }},
+  };
+  for (const auto& [name, route] : routes) {
+    SCOPED_TRACE(name);
+    messages.clear();
+    answers = {false};
+    route();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].kind, ui::MessageKind::Confirmation);
+    EXPECT_EQ(messages[0].caption, "Confirm");
+    EXPECT_EQ(messages[0].text, "Are you sure you want to exit?");
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->edDPath->Text(), "E:\\Edited");
+  }
+
+  messages.clear();
+  answers = {true};
+  window->close();
+  EXPECT_EQ(messages.size(), 1u);
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(Snapshot(), before); // closing writes nothing
+}
+
+TEST_F(MainWindowTest, StatusBarShowsTheFocusedControlsHelpLine) {
+  Open();
+  // A hint without "|": all of it in the first panel.
+  Focus(window->chkNot);
+  EXPECT_EQ(window->sbarHint->PanelText(0), "Ask before negatively effecting notoriety");
+  EXPECT_EQ(window->sbarHint->PanelText(1), "");
+
+  // A control without a hint empties both panels.
+  Focus(window->edCache);
+  EXPECT_EQ(window->sbarHint->PanelText(0), "");
+  EXPECT_EQ(window->sbarHint->PanelText(1), "");
+
+  // A hint with "|": the long part first, the short part (with its trailing blank) second.
+  window->pageData->setCurrentWidget(window->tabJournal);
+  Focus(window->edJrnl);
+  EXPECT_EQ(window->sbarHint->PanelText(0), "CTRL-F or Double Click for find");
+  EXPECT_EQ(window->sbarHint->PanelText(1), "File for saving your journal entries ");
+
+  // A new hint on the focused control shows at once.
+  Focus(window->cboxJrnl);
+  window->cboxJrnl->setHint("Short|Long");
+  EXPECT_EQ(window->sbarHint->PanelText(0), "Long");
+  EXPECT_EQ(window->sbarHint->PanelText(1), "Short");
+}
+
+TEST_F(MainWindowTest, SaveReportsSuccessAndWritesTheGameFiles) {
+  Open();
+  window->edDPath->setText("E:\\Saved");
+  window->btnSave->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].kind, ui::MessageKind::Information);
+  EXPECT_EQ(messages[0].caption, "Information");
+  EXPECT_EQ(messages[0].text, "Ultima Online has been configured successfully off-line.");
+  EXPECT_NE(Get("UO.CFG").find("CdRomDataPath=E:\\Saved\r\n"), std::string::npos);
+  EXPECT_EQ(Get("UO.CFG").rfind("; my own comment\r\n", 0), 0u);
+
+  // Enter in a field that does not use it is Save as well.
+  messages.clear();
+  Focus(window->edDPath);
+  Press(Qt::Key_Return);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].kind, ui::MessageKind::Information);
+}
+
+TEST_F(MainWindowTest, SaveReportsFailureWhenAGameFileIsReadOnly) {
+  Open();
+  std::filesystem::permissions(game.path() / "LOGIN.CFG", std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::remove);
+  const std::string login = Get("LOGIN.CFG");
+  window->edServ[0]->setText("changed.example.net");
+  window->btnSave->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].kind, ui::MessageKind::Error);
+  EXPECT_EQ(messages[0].caption, "Error");
+  EXPECT_EQ(messages[0].text, "Configuring Ultima Online FAILED!  Please make sure you are not "
+                              "currently running Ultima Online.");
+  EXPECT_EQ(Get("LOGIN.CFG"), login);
+}
+
+TEST_F(MainWindowTest, AnUnreadableSetShowsTheErrorAndKeepsTheLoadingWindow) {
+  std::filesystem::create_directory(game.path() / "QRVDAT");
+  Put("QRVDAT/UO.001", "CacheSize=abc\r\n");
+  window = std::make_unique<TfrmMain>();
+  auto* loading = new QWidget(window.get(), Qt::Dialog);
+  loading->show();
+  window->setLoadingWindow(loading);
+  window->show();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].kind, ui::MessageKind::GeneralError);
+  EXPECT_EQ(messages[0].caption, "Quorvel");
+  EXPECT_EQ(messages[0].text, "'abc' is not a valid floating point value");
+  EXPECT_TRUE(loading->isVisible());
+  EXPECT_FALSE(window->FirstShowLoaded());
+  // What was read is shown all the same.
+  EXPECT_EQ(window->edServ[0]->Text(), "login.example.net");
+}
+
+} // namespace
+} // namespace qv
