@@ -207,9 +207,12 @@ void AppendMacro(MainState& state, const MacroPanel& panel) {
   // Completes a last block that had no end line.
   if (!lines.empty() && !IsEndLine(lines.back()))
     lines.emplace_back(kMacroEndLine);
-  lines.push_back(MacroKeyLine(panel.keyName, panel.alt, panel.ctrl, panel.shift));
+  // A name read from an indented line may begin with "##"; written at the start of the line it
+  // would end the block there. The blank in front keeps it what it was (lines are read trimmed).
+  const auto notEndLine = [](std::string line) { return IsEndLine(line) ? " " + line : line; };
+  lines.push_back(notEndLine(MacroKeyLine(panel.keyName, panel.alt, panel.ctrl, panel.shift)));
   for (const MacroPanelRow& row : panel.rows)
-    lines.push_back(row.action + " " + row.parameter);
+    lines.push_back(notEndLine(row.action + " " + row.parameter));
   lines.insert(lines.end(), panel.extraActionLines.begin(), panel.extraActionLines.end());
   lines.emplace_back(kMacroEndLine);
 }

@@ -171,7 +171,9 @@ bool IniText::SetValue(std::string_view section, std::string_view ident, std::st
     return false;
   if (ident.find('=') != std::string_view::npos || (!ident.empty() && ident.front() == ';'))
     return false;
-  if (!ident.empty() && ident.front() == '[' && ident.find(']') != std::string_view::npos)
+  // "[name=value]" would read as a section header: the header runs to the line's last ']'.
+  if (!ident.empty() && ident.front() == '[' &&
+      (ident.find(']') != std::string_view::npos || value.find(']') != std::string_view::npos))
     return false;
 
   std::size_t header = FindSection(section);

@@ -1,0 +1,109 @@
+// The options file UO.CFG: read into the state, write the set copy, read again.
+//
+// Properties: the lines the program does not recognise stay in optionLines byte for byte and are
+// written back in front of the option lines; what was read is what was written; a second
+// read-write cycle writes the same bytes.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+#include "FuzzSupport.h"
+#include "core/MainProc.h"
+#include "platform/Error.h"
+#include "platform/FileSystem.h"
+
+namespace {
+
+using qv::MainState;
+using qv::fuzz::TrimControls;
+
+// A line is an option line when, trimmed and in capitals, it begins with one of these words.
+constexpr std::string_view kOptionWords[] = {
+    "CDROMDATAPATH", "CACHESIZE",  "JOURNALSAVEFILE", "SOUNDVOL",
+    "MUSICVOL",      "SOUND",      "MUSIC",           "SHOWINTROANIM",
+    "CHESTOPENING",  "FULLSCREEN", "NOTORIETYQUERY",  "USECIRCLETRANS",
+    "PAGEFLIP",      "FOOTSTEPS",  "USE565",          "OBSCENITYFILTER"};
+
+bool IsOptionLine(std::string_view line) {
+  std::string upper(TrimControls(line));
+  for (char& c : upper)
+    if (c >= 'a' && c <= 'z')
+      c = char(c - 'a' + 'A');
+  for (std::string_view word : kOptionWords)
+    if (upper.starts_with(word))
+      return true;
+  return false;
+}
+
+auto Fields(const MainState& s) {
+  return std::make_tuple(s.cdRomDataPath, s.cacheSize, s.sound, s.music, s.showIntroAnim,
+                         s.chestOpening, s.fullScreen, s.notorietyQuery, s.useCircleTrans,
+                         s.pageFlip, s.footsteps, s.use565, s.obscenityFilter, s.soundVol,
+                         s.musicVol, s.journalRecord, s.journalFile);
+}
+
+bool EndsWith(const std::string& text, std::string_view tail) {
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+MainState FreshState() {
+  MainState state;
+  state.gameDir = qv::fuzz::ScratchGameDir();
+  state.currentSetExt = "001";
+  return state;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  MainState state = FreshState();
+  const std::string copy = qv::SetFilePath(state, "UO.", state.currentSetExt);
+  qv::fuzz::RemoveFile(copy);
+
+  state.optionLines = qv::platform::SplitLines(text);
+  std::vector<std::string> unrecognised;
+  for (const std::string& line : state.optionLines)
+    if (!IsOptionLine(line))
+      unrecognised.push_back(line);
+
+  try {
+    qv::ReadOptions(state);
+  } catch (const qv::Error& error) {
+    const std::string message = error.what();
+    FUZZ_CHECK(EndsWith(message, "is not a valid integer value") ||
+               EndsWith(message, "is not a valid floating point value"));
+  }
+  FUZZ_CHECK(state.optionLines == unrecognised);
+  const auto read = Fields(state);
+
+  try {
+    qv::WriteOptions(state);
+  } catch (const qv::Error& error) {
+    // Only a cache size beyond the integer range is refused; then nothing is written.
+    FUZZ_CHECK(EndsWith(error.what(), "is not a valid integer value"));
+    FUZZ_CHECK(state.optionLines == unrecognised);
+    FUZZ_CHECK(!qv::platform::FileExists(copy));
+    return 0;
+  }
+  std::string written;
+  FUZZ_CHECK(qv::fuzz::GetFile(copy, written));
+  FUZZ_CHECK(written.starts_with(qv::platform::JoinLines(unrecognised)));
+  FUZZ_CHECK(state.optionLines == unrecognised);
+  FUZZ_CHECK(Fields(state) == read);
+
+  // Second cycle, as at the next start: the same values, the same bytes.
+  MainState again = FreshState();
+  again.optionLines = qv::platform::ReadLines(copy);
+  qv::ReadOptions(again);
+  FUZZ_CHECK(again.optionLines == unrecognised);
+  FUZZ_CHECK(Fields(again) == read);
+  qv::WriteOptions(again);
+  std::string rewritten;
+  FUZZ_CHECK(qv::fuzz::GetFile(copy, rewritten));
+  FUZZ_CHECK(rewritten == written);
+  return 0;
+}
