@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <thread>
 
 #include <fcntl.h>
@@ -24,6 +25,7 @@
 #include <unistd.h>
 
 #include "platform/AtomicFile.h"
+#include "platform/FileFaults.h"
 #include "platform/WineHive.h"
 
 namespace qv::platform {
@@ -138,15 +140,74 @@ HiveFile FileOf(const std::string& home, HiveKind kind) {
   return {home + "/userdef.reg", u"\\Registry\\User\\.Default"};
 }
 
-// The hive as it is on disk now; a missing hive is an empty one. nullopt when it exists but cannot
-// be read.
-std::optional<WineHive> LoadHive(const HiveFile& file) {
-  std::string bytes;
-  if (ReadFileBytes(file.path, bytes))
-    return WineHive(std::move(bytes), file.rootName);
-  if (errno == ENOENT || errno == ENOTDIR)
-    return WineHive(WineHive::EmptyHiveText(file.rootName), file.rootName);
-  return std::nullopt;
+// Reads a whole hive into the buffer, reusing its memory: a hive is megabytes, and fresh memory
+// for every reading costs more than the reading. False with errno set when it cannot be read.
+bool ReadHiveBytes(const std::string& path, std::string& buffer) {
+  if (int error = InjectedFileFault(FileStep::Open, path)) {
+    errno = error;
+    return false;
+  }
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  struct stat st;
+  int error = ::fstat(fd, &st) != 0 ? errno : S_ISREG(st.st_mode) ? 0 : EISDIR;
+  if (error) {
+    ::close(fd);
+    errno = error;
+    return false;
+  }
+  buffer.resize(std::size_t(st.st_size) + 1); // one more: the end shows at once
+  std::size_t size = 0;
+  for (;;) {
+    if (size == buffer.size())
+      buffer.resize(buffer.size() * 2);
+    ssize_t n = ::read(fd, buffer.data() + size, buffer.size() - size);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0) {
+      error = errno;
+      ::close(fd);
+      errno = error;
+      return false;
+    }
+    if (n == 0)
+      break;
+    size += std::size_t(n);
+  }
+  ::close(fd);
+  buffer.resize(size);
+  return true;
+}
+
+// Every call reads the hive file afresh. While the bytes are those of the last reading, that
+// reading's index serves again instead of being built anew; what the file holds always decides.
+class HiveReader {
+public:
+  // The hive as the file holds it now (a missing file is an empty hive); nullptr when it exists
+  // but cannot be read.
+  std::shared_ptr<WineHive> Read(const HiveFile& file) {
+    if (!ReadHiveBytes(file.path, buffer_)) {
+      if (errno != ENOENT && errno != ENOTDIR)
+        return nullptr;
+      buffer_.assign(WineHive::EmptyHiveText(file.rootName));
+    }
+    if (last_.size() > 8)
+      last_.clear();
+    auto& last = last_[file.path];
+    if (!last || last->Text() != buffer_)
+      last = std::make_shared<WineHive>(buffer_, file.rootName);
+    return last;
+  }
+
+private:
+  std::string buffer_;
+  std::map<std::string, std::shared_ptr<WineHive>> last_;
+};
+
+std::shared_ptr<WineHive> LoadHive(const HiveFile& file) {
+  static thread_local HiveReader reader;
+  return reader.Read(file);
 }
 
 // The SID under which user.reg appears in HKEY_USERS: the one its header names.
@@ -235,14 +296,11 @@ bool ModifyHive(const std::string& home, const HiveFile& file, ChangeFn&& change
     return false;
   if (WineserverRunning(home))
     return false;
-  std::string bytes;
-  bool exists = ReadFileBytes(file.path, bytes);
-  if (!exists && errno != ENOENT)
-    return false;
-  WineHive hive(exists ? std::move(bytes) : WineHive::EmptyHiveText(file.rootName), file.rootName);
-  if (!hive.IsValid())
-    return false; // not a hive Wine would load: leave it alone
-  switch (change(hive)) {
+  // Read again under the lock: another writer may have come first.
+  auto hive = LoadHive(file);
+  if (!hive || !hive->IsValid())
+    return false; // unreadable, or not a hive Wine would load: leave it alone
+  switch (change(*hive)) {
   case Change::Failed:
     return false;
   case Change::Unchanged:
@@ -250,7 +308,7 @@ bool ModifyHive(const std::string& home, const HiveFile& file, ChangeFn&& change
   case Change::Changed:
     break;
   }
-  return WriteFileAtomically(file.path, hive.Text());
+  return WriteFileAtomically(file.path, hive->Text());
 }
 
 // Where a key path of a root lives.
@@ -297,7 +355,7 @@ public:
       : home_(std::move(home)), hive_(hive), path_(std::move(path)), writable_(writable) {}
 
   std::optional<RegValue> QueryValue(const std::string& name) override {
-    auto hive = LoadHive(FileOf(home_, hive_));
+    auto hive = Load();
     if (!hive)
       return std::nullopt;
     return hive->Value(path_, Utf8ToUtf16(name));
@@ -315,13 +373,15 @@ public:
 
   std::vector<std::string> SubKeyNames() override {
     std::vector<std::string> names;
-    if (auto hive = LoadHive(FileOf(home_, hive_)))
+    if (auto hive = Load())
       for (const auto& name : hive->SubKeys(path_))
         names.push_back(Utf16ToUtf8(name));
     return names;
   }
 
 private:
+  std::shared_ptr<WineHive> Load() { return LoadHive(FileOf(home_, hive_)); }
+
   std::string home_;
   HiveKind hive_;
   Path path_; // the key itself, after redirection and links

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <unordered_set>
 
 namespace qv::platform {
@@ -31,9 +32,7 @@ unsigned HexValue(char c) {
 
 // The lower case of a UTF-16 unit, for Wine's case-insensitive names: ASCII, Latin-1, Latin
 // Extended-A, Greek, Cyrillic and full-width Latin, which covers the names found in practice.
-char16_t Fold(char16_t c) {
-  if (c < 0x80)
-    return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;
+char16_t FoldWide(char16_t c) {
   if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
     return char16_t(c + 32);
   if (c < 0x100)
@@ -57,6 +56,12 @@ char16_t Fold(char16_t c) {
   return c;
 }
 
+inline char16_t Fold(char16_t c) {
+  if (c < 0x80)
+    return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;
+  return FoldWide(c);
+}
+
 std::u16string FoldString(std::u16string_view s) {
   std::u16string out(s);
   for (auto& c : out)
@@ -71,19 +76,6 @@ bool EqualFolded(std::u16string_view a, std::u16string_view b) {
     if (Fold(a[i]) != Fold(b[i]))
       return false;
   return true;
-}
-
-// Wine's order of keys: case-folded units, a key before its sub-keys and before any longer name
-// it is a prefix of. The separator ranks below every unit (no name contains it).
-int CompareFolded(std::u16string_view a, std::u16string_view b) {
-  std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    if (a[i] != b[i]) {
-      auto rank = [](char16_t c) { return c == kSeparator ? 0u : unsigned(c) + 1; };
-      return rank(a[i]) < rank(b[i]) ? -1 : 1;
-    }
-  }
-  return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
 
 // One UTF-8 character at s[i]; -1 (one byte consumed) for an invalid sequence.
@@ -142,13 +134,22 @@ void AppendUtf16(std::u16string& out, long cp) {
 // A string in Wine's escaped form, from pos up to the unescaped end character (or to the end of
 // the view when endChar is 0). nullopt when the end character is missing. Bytes of 0x80 and
 // above are UTF-8; invalid UTF-8 is dropped, as Wine does.
-std::optional<std::u16string> ParseString(std::string_view line, std::size_t& pos, char endChar) {
-  std::u16string out;
+bool ParseStringInto(std::string_view line, std::size_t& pos, char endChar, std::u16string& out) {
   while (pos < line.size() && line[pos] != endChar && line[pos] != '\0') {
+    // Plain ASCII, the bulk of every name, in one go.
+    std::size_t run = pos;
+    while (run < line.size() && static_cast<unsigned char>(line[run]) < 0x80 && line[run] != '\\' &&
+           line[run] != endChar && line[run] != '\0')
+      ++run;
+    if (run > pos) {
+      out.append(line.begin() + std::ptrdiff_t(pos), line.begin() + std::ptrdiff_t(run));
+      pos = run;
+      continue;
+    }
     if (line[pos] == '\\') {
       ++pos;
       if (pos >= line.size())
-        return std::nullopt;
+        return false;
       char e = line[pos];
       char16_t simple = 0;
       switch (e) {
@@ -210,10 +211,17 @@ std::optional<std::u16string> ParseString(std::string_view line, std::size_t& po
       AppendUtf16(out, cp);
   }
   if (endChar == '\0')
-    return pos >= line.size() ? std::optional(out) : std::nullopt;
+    return pos >= line.size();
   if (pos >= line.size() || line[pos] != endChar)
-    return std::nullopt;
+    return false;
   ++pos;
+  return true;
+}
+
+std::optional<std::u16string> ParseString(std::string_view line, std::size_t& pos, char endChar) {
+  std::u16string out;
+  if (!ParseStringInto(line, pos, endChar, out))
+    return std::nullopt;
   return out;
 }
 
@@ -297,6 +305,20 @@ std::u16string JoinPath(const WineHive::Path& path) {
     out += path[i];
   }
   return out;
+}
+
+// Drops empty elements: Wine skips leading, trailing and repeated separators.
+void NormalizePath(std::u16string& path, std::size_t from = 0) {
+  std::size_t out = from;
+  for (std::size_t i = from; i < path.size(); ++i) {
+    char16_t c = path[i];
+    if (c == kSeparator && (out == from || path[out - 1] == kSeparator))
+      continue;
+    path[out++] = c;
+  }
+  if (out > from && path[out - 1] == kSeparator)
+    --out;
+  path.resize(out);
 }
 
 std::u16string FoldedKey(const WineHive::Path& path) {
@@ -421,13 +443,11 @@ struct WineHive::Item {
   RegValue value;
 };
 
-WineHive::WineHive(std::string text, std::u16string_view rootName) : text_(std::move(text)) {
-  rootName_ = SplitPath(rootName);
-  Parse();
-}
+WineHive::WineHive(std::string text, std::u16string_view rootName)
+    : text_(std::move(text)), defaultRoot_(SplitPath(rootName)) {}
 
 std::string WineHive::EmptyHiveText(std::u16string_view rootName) {
-  // The header names the root without its leading "\Registry" part's backslash, as Wine does.
+  // Wine's header names the root from "REGISTRY" on, without a leading separator.
   std::string root;
   Path elements = SplitPath(rootName);
   for (std::size_t i = 0; i < elements.size(); ++i) {
@@ -441,10 +461,13 @@ std::string WineHive::EmptyHiveText(std::u16string_view rootName) {
   return std::string(kHeader) + "\n" + std::string(kRootComment) + root + "\n\n#arch=win64\n";
 }
 
-void WineHive::Parse() {
+void WineHive::Parse() const {
+  stale_ = false;
   blocks_.clear();
   order_.clear();
+  names_.clear();
   win64_ = false;
+  rootName_ = defaultRoot_;
   const std::string& t = text_;
   std::size_t firstEnd = LineEnd(t, 0);
   std::string_view first(t.data(), firstEnd);
@@ -458,6 +481,13 @@ void WineHive::Parse() {
   if (!valid_)
     return;
 
+  // Offsets are kept in 32 bits; no hive comes near 4 GB.
+  if (t.size() >= 0xFFFFFFFFu) {
+    valid_ = false;
+    return;
+  }
+  // Exact sizes: fresh memory costs more than the counting.
+  blocks_.reserve(std::size_t(std::count(t.begin(), t.end(), '[')));
   std::size_t lastContent = 0;
   std::size_t pos = 0;
   while (pos < t.size()) {
@@ -469,23 +499,14 @@ void WineHive::Parse() {
         if (blocks_.empty()) {
           headerContentEnd_ = lastContent;
         } else {
-          blocks_.back().contentEnd = lastContent;
-          blocks_.back().end = pos;
+          blocks_.back().contentEnd = std::uint32_t(lastContent);
+          blocks_.back().end = std::uint32_t(pos);
         }
         Block block;
-        block.begin = pos;
-        block.lineEnd = next;
-        std::size_t q = p + 1;
-        auto name = ParseString(std::string_view(t.data(), end), q, ']');
-        if (name) {
-          block.valid = true;
-          block.keyEnd = q;
-          block.path = JoinPath(SplitPath(*name));
-          block.folded = FoldString(block.path);
-        } else {
-          block.keyEnd = end;
-        }
-        blocks_.push_back(std::move(block));
+        block.begin = std::uint32_t(pos);
+        block.keyEnd = std::uint32_t(p + 1); // the name's start until it is parsed
+        block.lineEnd = std::uint32_t(next);
+        blocks_.push_back(block);
       } else if (blocks_.empty()) {
         if (StartsWith(t, p, "#arch=")) {
           std::size_t v = p + 6;
@@ -515,40 +536,173 @@ void WineHive::Parse() {
   if (blocks_.empty()) {
     headerContentEnd_ = lastContent;
   } else {
-    blocks_.back().contentEnd = lastContent;
-    blocks_.back().end = t.size();
+    blocks_.back().contentEnd = std::uint32_t(lastContent);
+    blocks_.back().end = std::uint32_t(t.size());
+  }
+
+  for (auto& block : blocks_) {
+    std::size_t end = LineEnd(t, block.begin);
+    std::size_t start = block.keyEnd;
+    // A plain name: ASCII, elements separated by "\\" (no empty ones), no other escape.
+    std::size_t q = start;
+    bool plain = true;
+    bool separated = true;
+    while (q < end && t[q] != ']') {
+      char c = t[q];
+      if (c == '\\' && !separated && q + 1 < end && t[q + 1] == '\\') {
+        separated = true;
+        q += 2;
+        continue;
+      }
+      if (c == '\\' || c == '\0' || static_cast<unsigned char>(c) >= 0x80) {
+        plain = false;
+        break;
+      }
+      separated = false;
+      ++q;
+    }
+    if (plain && q < end && (q == start || !separated)) {
+      block.valid = true;
+      block.keyEnd = std::uint32_t(q + 1);
+      block.nameAt = std::uint32_t(start);
+      block.nameLength = std::uint32_t(q - start);
+      continue;
+    }
+    q = start;
+    std::size_t from = names_.size();
+    if (ParseStringInto(std::string_view(t.data(), end), q, ']', names_)) {
+      block.valid = true;
+      block.decoded = true;
+      block.keyEnd = std::uint32_t(q);
+      NormalizePath(names_, from);
+      for (std::size_t k = from; k < names_.size(); ++k)
+        names_[k] = Fold(names_[k]);
+      block.nameAt = std::uint32_t(from);
+      block.nameLength = std::uint32_t(names_.size() - from);
+    } else {
+      names_.resize(from);
+      block.keyEnd = std::uint32_t(end);
+    }
   }
 
   order_.reserve(blocks_.size());
   for (std::size_t i = 0; i < blocks_.size(); ++i)
     if (blocks_[i].valid)
       order_.push_back(std::uint32_t(i));
-  std::sort(order_.begin(), order_.end(), [this](std::uint32_t a, std::uint32_t b) {
-    int c = CompareFolded(blocks_[a].folded, blocks_[b].folded);
+  auto before = [this](std::uint32_t a, std::uint32_t b) {
+    int c = Compare(blocks_[a], blocks_[b]);
     return c != 0 ? c < 0 : a < b;
-  });
+  };
+  // A file Wine wrote is in this order already.
+  if (!std::is_sorted(order_.begin(), order_.end(), before))
+    std::sort(order_.begin(), order_.end(), before);
+}
+
+// The case-folded units of a key's path, read from the text or from names_.
+class WineHive::Name {
+public:
+  Name(const char* raw, std::size_t length) : raw_(raw), rawEnd_(raw + length) {}
+  explicit Name(std::u16string_view units)
+      : units_(units.data()), unitsEnd_(units.data() + units.size()) {}
+
+  bool Next(char16_t& unit) {
+    if (raw_) {
+      if (raw_ == rawEnd_)
+        return false;
+      char c = *raw_++;
+      if (c == '\\') {
+        ++raw_; // the second backslash of the separator
+        unit = kSeparator;
+      } else {
+        unit = Fold(char16_t(c));
+      }
+      return true;
+    }
+    if (units_ == unitsEnd_)
+      return false;
+    unit = *units_++;
+    return true;
+  }
+
+private:
+  const char* raw_ = nullptr;
+  const char* rawEnd_ = nullptr;
+  const char16_t* units_ = nullptr;
+  const char16_t* unitsEnd_ = nullptr;
+};
+
+// Wine's order of keys: case-folded units, a key before its sub-keys and before any longer name
+// it is a prefix of. The separator ranks below every unit (no name contains it).
+int WineHive::CompareNames(Name a, Name b) {
+  for (;;) {
+    char16_t ua, ub;
+    bool moreA = a.Next(ua), moreB = b.Next(ub);
+    if (!moreA || !moreB)
+      return moreA ? 1 : moreB ? -1 : 0;
+    if (ua != ub) {
+      auto rank = [](char16_t c) { return c == kSeparator ? 0u : unsigned(c) + 1; };
+      return rank(ua) < rank(ub) ? -1 : 1;
+    }
+  }
+}
+
+WineHive::Name WineHive::NameOf(const Block& block) const {
+  if (block.decoded)
+    return Name(std::u16string_view(names_).substr(block.nameAt, block.nameLength));
+  return Name(text_.data() + block.nameAt, block.nameLength);
+}
+
+int WineHive::Compare(const Block& a, const Block& b) const {
+  return CompareNames(NameOf(a), NameOf(b));
+}
+
+int WineHive::Compare(const Block& block, std::u16string_view folded) const {
+  return CompareNames(NameOf(block), Name(folded));
+}
+
+bool WineHive::Within(const Block& block, std::u16string_view folded) const {
+  Name name = NameOf(block);
+  char16_t unit;
+  for (char16_t k : folded)
+    if (!name.Next(unit) || unit != k)
+      return false;
+  return !name.Next(unit) || folded.empty() || unit == kSeparator;
+}
+
+std::u16string WineHive::FoldedPath(const Block& block) const {
+  std::u16string path;
+  Name name = NameOf(block);
+  char16_t unit;
+  while (name.Next(unit))
+    path += unit;
+  return path;
+}
+
+std::u16string WineHive::BlockPath(const Block& block) const {
+  std::size_t end = LineEnd(text_, block.begin);
+  std::size_t q = SkipSpaces(text_, block.begin, end) + 1;
+  auto path = ParseString(std::string_view(text_.data(), end), q, ']');
+  if (!path)
+    return {};
+  NormalizePath(*path);
+  return std::move(*path);
 }
 
 WineHive::Range WineHive::Exact(std::u16string_view folded) const {
-  auto first = std::lower_bound(order_.begin(), order_.end(), folded,
-                                [this](std::uint32_t i, std::u16string_view key) {
-                                  return CompareFolded(blocks_[i].folded, key) < 0;
-                                });
-  auto last = std::partition_point(first, order_.end(),
-                                   [&](std::uint32_t i) { return blocks_[i].folded == folded; });
+  auto first = std::lower_bound(
+      order_.begin(), order_.end(), folded,
+      [this](std::uint32_t i, std::u16string_view key) { return Compare(blocks_[i], key) < 0; });
+  auto last = std::partition_point(
+      first, order_.end(), [&](std::uint32_t i) { return Compare(blocks_[i], folded) == 0; });
   return {std::size_t(first - order_.begin()), std::size_t(last - order_.begin())};
 }
 
 WineHive::Range WineHive::Subtree(std::u16string_view folded) const {
-  auto first = std::lower_bound(order_.begin(), order_.end(), folded,
-                                [this](std::uint32_t i, std::u16string_view key) {
-                                  return CompareFolded(blocks_[i].folded, key) < 0;
-                                });
-  auto last = std::partition_point(first, order_.end(), [&](std::uint32_t i) {
-    std::u16string_view f = blocks_[i].folded;
-    return f.substr(0, folded.size()) == folded &&
-           (f.size() == folded.size() || folded.empty() || f[folded.size()] == kSeparator);
-  });
+  auto first = std::lower_bound(
+      order_.begin(), order_.end(), folded,
+      [this](std::uint32_t i, std::u16string_view key) { return Compare(blocks_[i], key) < 0; });
+  auto last = std::partition_point(first, order_.end(),
+                                   [&](std::uint32_t i) { return Within(blocks_[i], folded); });
   return {std::size_t(first - order_.begin()), std::size_t(last - order_.begin())};
 }
 
@@ -561,6 +715,7 @@ std::vector<std::size_t> WineHive::ExactBlocks(std::u16string_view folded) const
 }
 
 bool WineHive::Exists(const Path& path) const {
+  Fresh();
   if (path.empty())
     return true;
   Range r = Subtree(FoldedKey(path));
@@ -704,6 +859,7 @@ bool WineHive::BlockIsLink(const Block& block) const {
 }
 
 bool WineHive::IsLink(const Path& path) const {
+  Fresh();
   for (std::size_t b : ExactBlocks(FoldedKey(path)))
     if (BlockIsLink(blocks_[b]))
       return true;
@@ -745,6 +901,7 @@ std::optional<WineHive::Path> WineHive::FollowLinks(Path path, int depth) const 
 }
 
 std::optional<WineHive::Path> WineHive::Resolve(const Path& path, bool create) const {
+  Fresh();
   bool redirected = false;
   // Follows links, then moves into the Wow6432Node sub-key where there is one.
   auto settle = [&](Path& p) {
@@ -794,6 +951,7 @@ std::optional<WineHive::Path> WineHive::Resolve(const Path& path, bool create) c
 }
 
 std::vector<std::u16string> WineHive::SubKeys(const Path& path) const {
+  Fresh();
   std::vector<std::u16string> names;
   std::u16string key = FoldedKey(path);
   Range sub = Subtree(key);
@@ -801,20 +959,24 @@ std::vector<std::u16string> WineHive::SubKeys(const Path& path) const {
   std::size_t depth = path.size();
   std::size_t i = std::max(sub.first, self.last);
   while (i < sub.last) {
-    std::u16string_view child = ElementAt(blocks_[order_[i]].folded, depth);
+    std::u16string path = FoldedPath(blocks_[order_[i]]);
+    // The entries below one child follow each other.
+    std::u16string child(ElementAt(path, depth));
+    std::u16string prefix = key.empty() ? child : key + kSeparator + child;
     std::uint32_t firstBlock = order_[i];
     std::size_t j = i + 1;
-    while (j < sub.last && ElementAt(blocks_[order_[j]].folded, depth) == child) {
+    while (j < sub.last && Within(blocks_[order_[j]], prefix)) {
       firstBlock = std::min(firstBlock, order_[j]);
       ++j;
     }
-    names.emplace_back(ElementAt(blocks_[firstBlock].path, depth));
+    names.emplace_back(ElementAt(BlockPath(blocks_[firstBlock]), depth));
     i = j;
   }
   return names;
 }
 
 std::vector<std::pair<std::u16string, RegValue>> WineHive::Values(const Path& path) const {
+  Fresh();
   std::vector<std::pair<std::u16string, RegValue>> values;
   std::vector<std::u16string> folded;
   for (std::size_t b : ExactBlocks(FoldedKey(path))) {
@@ -832,6 +994,7 @@ std::vector<std::pair<std::u16string, RegValue>> WineHive::Values(const Path& pa
 }
 
 std::optional<RegValue> WineHive::Value(const Path& path, std::u16string_view name) const {
+  Fresh();
   std::u16string folded = FoldString(name);
   std::optional<RegValue> result;
   for (std::size_t b : ExactBlocks(FoldedKey(path)))
@@ -842,11 +1005,12 @@ std::optional<RegValue> WineHive::Value(const Path& path, std::u16string_view na
 }
 
 std::vector<WineHive::Path> WineHive::ExplicitKeys() const {
+  Fresh();
   std::vector<Path> keys;
   std::unordered_set<std::u16string> seen;
   for (const auto& block : blocks_)
-    if (block.valid && seen.insert(block.folded).second)
-      keys.push_back(SplitPath(block.path));
+    if (block.valid && seen.insert(FoldedPath(block)).second)
+      keys.push_back(SplitPath(BlockPath(block)));
   return keys;
 }
 
@@ -865,7 +1029,7 @@ WineHive::Path WineHive::Spell(const Path& path) const {
     std::uint32_t firstBlock = order_[r.first];
     for (std::size_t k = r.first; k < r.last; ++k)
       firstBlock = std::min(firstBlock, order_[k]);
-    spelled.emplace_back(ElementAt(blocks_[firstBlock].path, i));
+    spelled.emplace_back(ElementAt(BlockPath(blocks_[firstBlock]), i));
   }
   return spelled;
 }
@@ -914,7 +1078,7 @@ void WineHive::Touch(const Block& block, std::uint64_t fileTime, std::vector<Edi
   }
   // #time wins over the number after the key name; a block without one gets one.
   if (block.lineEnd == text_.size() && (text_.empty() || text_.back() != '\n'))
-    edits.push_back({block.lineEnd, 0, eol_ + buffer});
+    edits.push_back({block.lineEnd, 0, (text_.ends_with('\r') ? "\n" : eol_) + buffer});
   else
     edits.push_back({block.lineEnd, 0, buffer + eol_});
 }
@@ -925,15 +1089,16 @@ void WineHive::InsertBlock(const Path& path, const std::string& valueLines, std:
   // Before the first key that sorts after it: Wine's own position in a file Wine wrote.
   std::size_t before = blocks_.size();
   for (std::size_t i = 0; i < blocks_.size(); ++i) {
-    if (blocks_[i].valid && CompareFolded(blocks_[i].folded, folded) > 0) {
+    if (blocks_[i].valid && Compare(blocks_[i], folded) > 0) {
       before = i;
       break;
     }
   }
   std::size_t at = ContentEndBefore(before);
   std::string text;
+  // A last line cut after its CR only lacks the LF: another CR would join it to the next line.
   if (at == text_.size() && !text_.empty() && text_.back() != '\n')
-    text += eol_;
+    text += text_.back() == '\r' ? "\n" : eol_;
   text += eol_;
   text += KeyLines(Spell(path), fileTime);
   text += valueLines;
@@ -1022,11 +1187,12 @@ void WineHive::Apply(std::vector<Edit> edits) {
   }
   out.append(text_, pos, std::string::npos);
   text_ = std::move(out);
-  Parse();
+  stale_ = true;
 }
 
 bool WineHive::SetValue(const Path& path, std::u16string_view name, const RegValue& value,
                         std::uint64_t fileTime) {
+  Fresh();
   std::vector<Edit> edits;
   std::vector<std::size_t> blocks = ExactBlocks(FoldedKey(path));
   if (blocks.empty()) {
@@ -1067,7 +1233,7 @@ bool WineHive::SetValue(const Path& path, std::u16string_view name, const RegVal
     Touch(block, fileTime, edits);
     std::string text;
     if (at == text_.size() && !text_.empty() && text_.back() != '\n')
-      text += eol_;
+      text += text_.back() == '\r' ? "\n" : eol_;
     text += FormatValue(name, value) + eol_;
     edits.push_back({at, 0, std::move(text)});
   }
@@ -1076,6 +1242,7 @@ bool WineHive::SetValue(const Path& path, std::u16string_view name, const RegVal
 }
 
 bool WineHive::CreateKey(const Path& path, std::uint64_t fileTime) {
+  Fresh();
   if (Exists(path))
     return false;
   std::vector<Edit> edits;
@@ -1085,6 +1252,7 @@ bool WineHive::CreateKey(const Path& path, std::uint64_t fileTime) {
 }
 
 bool WineHive::DeleteKey(const Path& path, std::uint64_t fileTime) {
+  Fresh();
   if (path.empty())
     return false;
   std::u16string key = FoldedKey(path);

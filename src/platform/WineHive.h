@@ -38,11 +38,20 @@ public:
   const std::string& Text() const { return text_; }
   // False when the text does not begin with Wine's header: Wine loads nothing from such a file,
   // and nobody should write it back.
-  bool IsValid() const { return valid_; }
+  bool IsValid() const {
+    Fresh();
+    return valid_;
+  }
   // #arch=win64: 32-bit programs see the Wow6432Node view.
-  bool Is64Bit() const { return win64_; }
+  bool Is64Bit() const {
+    Fresh();
+    return win64_;
+  }
   // The hive's place in Wine's registry, as elements ("Registry", "Machine").
-  const Path& RootName() const { return rootName_; }
+  const Path& RootName() const {
+    Fresh();
+    return rootName_;
+  }
 
   // True when the key exists: it has a block of its own or is implied by a sub-key's path.
   bool Exists(const Path& path) const;
@@ -75,14 +84,17 @@ public:
 
 private:
   struct Block {
-    std::size_t begin = 0;      // start of the "[...]" line
-    std::size_t keyEnd = 0;     // just after the closing ']'
-    std::size_t lineEnd = 0;    // start of the line after the key line
-    std::size_t contentEnd = 0; // after the last line that is not blank
-    std::size_t end = 0;        // start of the next key line, or the end of the text
-    bool valid = false;         // the key name parsed
-    std::u16string path;        // elements joined by '\'
-    std::u16string folded;      // the same, case-folded
+    std::uint32_t begin = 0;      // start of the "[...]" line
+    std::uint32_t keyEnd = 0;     // just after the closing ']'
+    std::uint32_t lineEnd = 0;    // start of the line after the key line
+    std::uint32_t contentEnd = 0; // after the last line that is not blank
+    std::uint32_t end = 0;        // start of the next key line, or the end of the text
+    bool valid = false;           // the key name parsed
+    // The name: plain ASCII with only "\\" separators is read from the text (Wine writes
+    // nearly every name so); any other is decoded, case-folded and joined by '\' in names_.
+    bool decoded = false;
+    std::uint32_t nameAt = 0;
+    std::uint32_t nameLength = 0;
   };
   struct Item; // a value line (with its continuation lines)
   struct Edit {
@@ -95,7 +107,21 @@ private:
     std::size_t last;
   };
 
-  void Parse();
+  // The index of the text, rebuilt on the first query after an edit.
+  void Parse() const;
+  void Fresh() const {
+    if (stale_)
+      Parse();
+  }
+  std::u16string BlockPath(const Block& block) const; // as spelled in the file
+  class Name;
+  static int CompareNames(Name a, Name b);
+  Name NameOf(const Block& block) const;
+  int Compare(const Block& a, const Block& b) const;
+  int Compare(const Block& block, std::u16string_view folded) const;
+  // The key or one of its sub-keys.
+  bool Within(const Block& block, std::u16string_view folded) const;
+  std::u16string FoldedPath(const Block& block) const;
   Range Exact(std::u16string_view folded) const;
   Range Subtree(std::u16string_view folded) const;
   std::vector<std::size_t> ExactBlocks(std::u16string_view folded) const;
@@ -113,13 +139,16 @@ private:
   void Apply(std::vector<Edit> edits);
 
   std::string text_;
-  Path rootName_;
-  bool valid_ = false;
-  bool win64_ = false;
-  std::string eol_ = "\n";
-  std::size_t headerContentEnd_ = 0;
-  std::vector<Block> blocks_;
-  std::vector<std::uint32_t> order_; // valid blocks sorted by folded path, then file position
+  Path defaultRoot_;
+  mutable bool stale_ = true;
+  mutable Path rootName_;
+  mutable bool valid_ = false;
+  mutable bool win64_ = false;
+  mutable std::string eol_ = "\n";
+  mutable std::size_t headerContentEnd_ = 0;
+  mutable std::vector<Block> blocks_;
+  mutable std::u16string names_;             // the folded key paths of all blocks
+  mutable std::vector<std::uint32_t> order_; // valid blocks by folded path, then file position
 };
 
 } // namespace qv::platform

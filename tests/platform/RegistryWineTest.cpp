@@ -266,6 +266,13 @@ TEST_F(RegistryWine, FailedWriteLeavesTheHiveAsItWas) {
     EXPECT_FALSE(key->SetValue("Upgraded", RegValue::Text("No")));
     EXPECT_FALSE(registry->CreateKey(RootKey::LocalMachine, "\\SOFTWARE\\Quorvel"));
   }
+  {
+    // A hive that cannot be read is never replaced by what little is known of it.
+    ScopedFileFaultHook fault(
+        [](FileStep step, const std::string&) { return step == FileStep::Open ? EACCES : 0; });
+    EXPECT_FALSE(registry->CreateKey(RootKey::LocalMachine, "\\SOFTWARE\\Quorvel"));
+    EXPECT_FALSE(registry->OpenKey(RootKey::LocalMachine, kGameKey, Registry::Access::Read));
+  }
   EXPECT_EQ(ReadBytes(System()), kSampleSystemReg);
   auto after = Listing(home);
   after.erase(".system.reg.lock");

@@ -131,6 +131,23 @@ TEST(WineHiveRead, RepeatedKeysAndValuesMerge) {
   EXPECT_EQ(hive.ExplicitKeys().size(), 1u);
 }
 
+// Blocks that another tool appended out of Wine's order, and names that need decoding.
+TEST(WineHiveRead, UnsortedFilesAndEscapedNames) {
+  WineHive hive = Machine(kHeader64 + "\n[Software\\\\Zeta] 1\n\"z\"=\"1\"\n"
+                                      "\n[Software\\\\Caf\\xe9\\\\Sub] 1\n\"c\"=\"2\"\n"
+                                      "\n[Software\\\\Alpha] 1\n\"a\"=\"3\"\n"
+                                      "\n[\\\\Software\\\\\\\\Beta\\\\] 1\n\"b\"=\"4\"\n");
+  EXPECT_EQ(hive.SubKeys({u"software"}),
+            (std::vector<std::u16string>{u"Alpha", u"Beta", u"Caf\u00e9", u"Zeta"}));
+  EXPECT_EQ(DecodeRegString(Value(hive, {u"SOFTWARE", u"CAF\u00c9", u"sub"}, u"C").data), "2");
+  EXPECT_EQ(DecodeRegString(Value(hive, {u"Software", u"Beta"}, u"b").data), "4");
+  EXPECT_EQ(DecodeRegString(Value(hive, {u"Software", u"Zeta"}, u"z").data), "1");
+  // A new key goes before the first block that sorts after it.
+  ASSERT_TRUE(hive.CreateKey({u"Software", u"Delta"}, kTime));
+  EXPECT_LT(hive.Text().find("[Software\\\\Delta]"), hive.Text().find("[Software\\\\Zeta]"));
+  EXPECT_TRUE(hive.Exists({u"Software", u"Delta"}));
+}
+
 TEST(WineHiveRead, MalformedLinesAndForeignFiles) {
   WineHive hive =
       Machine(kHeader64 + "\n[Software\\\\A] 1\n\"Bad\"=dword:\n\"Unterminated\"=\"abc\n"
