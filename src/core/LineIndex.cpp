@@ -9,6 +9,10 @@
 #include <new>
 #include <utility>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
 #define QV_LINEINDEX_SSE2 1
@@ -47,7 +51,7 @@ int Commonness(unsigned char c) {
   return 10;
 }
 
-// Read size per call; small enough that the line-end count runs while the chunk is in cache.
+// Read size per call; small enough that each chunk is indexed while it is in the cache.
 constexpr std::size_t kReadChunk = std::size_t{1} << 20;
 
 // Calls sink(base, mask) for the line ends in [begin, end): bit k of mask stands for the byte at
@@ -186,6 +190,61 @@ std::size_t FindFoldedAZ(std::string_view haystack, std::string_view needle) {
   return LineIndex::npos;
 }
 
+#if defined(__linux__)
+namespace {
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+}
+#endif
+
+LargeBuffer::LargeBuffer(std::size_t bytes) : m_size(bytes) {
+#if defined(__linux__)
+  if (bytes >= kHugePage) {
+    // One spare huge page, so that the block can start on a huge-page boundary.
+    const std::size_t length = (bytes + 2 * kHugePage - 1) / kHugePage * kHugePage;
+    void* mapping =
+        mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapping == MAP_FAILED)
+      throw std::bad_alloc();
+    const auto address = reinterpret_cast<std::uintptr_t>(mapping);
+    const std::uintptr_t aligned = (address + kHugePage - 1) / kHugePage * kHugePage;
+    madvise(reinterpret_cast<void*>(aligned), length - (aligned - address), MADV_HUGEPAGE);
+    m_mapping = mapping;
+    m_mappingSize = length;
+    m_data = reinterpret_cast<char*>(aligned);
+    return;
+  }
+#endif
+  m_data = new char[bytes == 0 ? 1 : bytes];
+}
+
+LargeBuffer::LargeBuffer(LargeBuffer&& other) noexcept {
+  *this = std::move(other);
+}
+
+LargeBuffer& LargeBuffer::operator=(LargeBuffer&& other) noexcept {
+  if (this != &other) {
+    Reset();
+    m_data = std::exchange(other.m_data, nullptr);
+    m_size = std::exchange(other.m_size, 0);
+    m_mapping = std::exchange(other.m_mapping, nullptr);
+    m_mappingSize = std::exchange(other.m_mappingSize, 0);
+  }
+  return *this;
+}
+
+void LargeBuffer::Reset() {
+#if defined(__linux__)
+  if (m_mapping != nullptr)
+    munmap(m_mapping, m_mappingSize);
+  else
+#endif
+    delete[] m_data;
+  m_data = nullptr;
+  m_size = 0;
+  m_mapping = nullptr;
+  m_mappingSize = 0;
+}
+
 LineIndex::~LineIndex() = default;
 
 LineIndex::LineIndex(LineIndex&& other) noexcept {
@@ -194,8 +253,7 @@ LineIndex::LineIndex(LineIndex&& other) noexcept {
 
 LineIndex& LineIndex::operator=(LineIndex&& other) noexcept {
   if (this != &other) {
-    m_data = std::move(other.m_data);
-    m_capacity = std::exchange(other.m_capacity, 0);
+    m_text = std::move(other.m_text);
     m_textSize = std::exchange(other.m_textSize, 0);
     m_starts = std::move(other.m_starts);
     m_startsCapacity = std::exchange(other.m_startsCapacity, 0);
@@ -207,10 +265,9 @@ LineIndex& LineIndex::operator=(LineIndex&& other) noexcept {
 }
 
 void LineIndex::Clear() {
-  m_starts.reset();
+  m_starts.Reset();
   m_startsCapacity = 0;
-  m_data.reset();
-  m_capacity = 0;
+  m_text.Reset();
   m_textSize = 0;
   m_lineCount = 0;
   m_longestLine = npos;
@@ -230,26 +287,21 @@ bool LineIndex::LoadFile(const std::string& hostPath) {
     if (!in)
       return false;
     const auto size = static_cast<std::size_t>(fileSize);
-    m_data = std::make_unique_for_overwrite<char[]>(size == 0 ? 1 : size);
-    m_capacity = size;
+    m_text = LargeBuffer(size);
+    BeginIndex(size);
 
-    // Count the line ends chunk by chunk as they arrive; the last byte of a chunk waits for the
-    // next one, which may hold the LF of its CR.
-    const auto* d = reinterpret_cast<const unsigned char*>(m_data.get());
+    // Index each chunk while it is in the cache; the last byte of a chunk waits for the next one,
+    // which may hold the LF of its CR.
     std::size_t got = 0;
     std::size_t scanned = 0;
-    std::size_t lineEnds = 0;
     std::size_t textEnd = npos;
-    auto count = [&lineEnds](std::size_t, unsigned mask) {
-      lineEnds += static_cast<std::size_t>(std::popcount(mask));
-    };
     while (got < size) {
       const std::size_t want = std::min(kReadChunk, size - got);
-      in.read(m_data.get() + got, static_cast<std::streamsize>(want));
+      in.read(m_text.Data() + got, static_cast<std::streamsize>(want));
       const auto n = static_cast<std::size_t>(in.gcount());
       got += n;
       if (got > scanned + 1) {
-        textEnd = ScanLineEnds(d, scanned, got - 1, got, count);
+        textEnd = IndexBytes(scanned, got - 1, got);
         scanned = got - 1;
         if (textEnd != npos)
           break;
@@ -258,12 +310,9 @@ bool LineIndex::LoadFile(const std::string& hostPath) {
         break;
     }
     if (textEnd == npos)
-      textEnd = ScanLineEnds(d, scanned, got, got, count);
+      textEnd = IndexBytes(scanned, got, got);
     m_textSize = textEnd == npos ? got : textEnd;
-    if (!Index(lineEnds)) {
-      Clear();
-      return false;
-    }
+    EndIndex();
     return true;
   } catch (const std::bad_alloc&) {
     Clear();
@@ -276,77 +325,89 @@ bool LineIndex::LoadFile(const std::string& hostPath) {
 
 void LineIndex::Assign(std::string_view bytes) {
   Clear();
-  m_data = std::make_unique_for_overwrite<char[]>(bytes.empty() ? 1 : bytes.size());
-  m_capacity = bytes.size();
-  std::copy(bytes.begin(), bytes.end(), m_data.get());
-  const auto* d = reinterpret_cast<const unsigned char*>(m_data.get());
-  std::size_t lineEnds = 0;
-  const std::size_t textEnd =
-      ScanLineEnds(d, 0, bytes.size(), bytes.size(), [&lineEnds](std::size_t, unsigned mask) {
-        lineEnds += static_cast<std::size_t>(std::popcount(mask));
-      });
+  m_text = LargeBuffer(bytes.size());
+  std::copy(bytes.begin(), bytes.end(), m_text.Data());
+  BeginIndex(bytes.size());
+  const std::size_t textEnd = IndexBytes(0, bytes.size(), bytes.size());
   m_textSize = textEnd == npos ? bytes.size() : textEnd;
-  Index(lineEnds);
+  EndIndex();
 }
 
-// Fills the line starts for the m_textSize bytes of text, which hold lineEnds line ends.
-bool LineIndex::Index(std::size_t lineEnds) {
-  m_lineCount = 0;
+void LineIndex::BeginIndex(std::size_t textBytes) {
+  // Room for lines of 40 bytes on average (a journal's are longer); more is added when needed.
+  m_startsCapacity = textBytes / 40 + 256;
+  m_starts = LargeBuffer(m_startsCapacity * sizeof(std::uint64_t));
+  reinterpret_cast<std::uint64_t*>(m_starts.Data())[0] = 0;
+  m_lineCount = 1;
   m_longestLine = npos;
   m_longestLength = 0;
-  if (m_textSize == 0)
-    return true;
-  m_starts = std::make_unique_for_overwrite<std::uint64_t[]>(lineEnds + 1);
-  m_startsCapacity = lineEnds + 1;
-  const auto* d = reinterpret_cast<const unsigned char*>(m_data.get());
-  std::size_t count = 0;
-  std::size_t lineStart = 0;
-  m_starts[count++] = 0;
-  auto noteLength = [this](std::size_t line, std::size_t length) {
-    if (m_longestLine == npos || length > m_longestLength) {
-      m_longestLine = line;
-      m_longestLength = length;
-    }
-  };
-  bool fits = true;
-  ScanLineEnds(d, 0, m_textSize, m_textSize, [&](std::size_t base, unsigned mask) {
-    while (mask != 0) {
-      const std::size_t pos = base + static_cast<unsigned>(std::countr_zero(mask));
-      mask &= mask - 1;
-      const bool pair = d[pos] == '\n' && pos > lineStart && d[pos - 1] == '\r';
-      noteLength(count - 1, pos - lineStart - (pair ? 1 : 0));
-      lineStart = pos + 1;
-      if (count > lineEnds) { // cannot happen: both passes see the same bytes
-        fits = false;
-        return;
-      }
-      m_starts[count++] = lineStart;
-    }
-  });
-  if (!fits)
-    return false;
-  if (lineStart == m_textSize)
-    --count; // the text ends with a line end: no line after it
-  else
-    noteLength(count - 1, m_textSize - lineStart);
+}
+
+void LineIndex::NoteLength(std::size_t line, std::size_t length) {
+  if (m_longestLine == npos || length > m_longestLength) {
+    m_longestLine = line;
+    m_longestLength = length;
+  }
+}
+
+// Records the line starts after the line ends in [begin, end) of the text (see ScanLineEnds).
+std::size_t LineIndex::IndexBytes(std::size_t begin, std::size_t end, std::size_t avail) {
+  const auto* d = reinterpret_cast<const unsigned char*>(m_text.Data());
+  auto* starts = reinterpret_cast<std::uint64_t*>(m_starts.Data());
+  std::size_t count = m_lineCount;
+  std::size_t lineStart = starts[count - 1];
+  const std::size_t textEnd =
+      ScanLineEnds(d, begin, end, avail, [&](std::size_t base, unsigned mask) {
+        while (mask != 0) {
+          const std::size_t pos = base + static_cast<unsigned>(std::countr_zero(mask));
+          mask &= mask - 1;
+          const bool pair = d[pos] == '\n' && pos > lineStart && d[pos - 1] == '\r';
+          const std::size_t length = pos - lineStart - (pair ? 1 : 0);
+          if (length > m_longestLength || m_longestLine == npos)
+            NoteLength(count - 1, length);
+          if (count == m_startsCapacity) {
+            LargeBuffer larger(2 * m_startsCapacity * sizeof(std::uint64_t));
+            std::copy(starts, starts + count, reinterpret_cast<std::uint64_t*>(larger.Data()));
+            m_starts = std::move(larger);
+            m_startsCapacity *= 2;
+            starts = reinterpret_cast<std::uint64_t*>(m_starts.Data());
+          }
+          lineStart = pos + 1;
+          starts[count++] = lineStart;
+        }
+      });
   m_lineCount = count;
-  return true;
+  return textEnd;
+}
+
+void LineIndex::EndIndex() {
+  const std::uint64_t lastStart = Starts()[m_lineCount - 1];
+  if (lastStart == m_textSize)
+    --m_lineCount; // the text ends with a line end (or is empty): no line after it
+  else
+    NoteLength(m_lineCount - 1, m_textSize - lastStart);
+  if (m_lineCount == 0) {
+    m_starts.Reset();
+    m_startsCapacity = 0;
+  }
 }
 
 std::string_view LineIndex::Line(std::size_t i) const {
-  const std::size_t begin = m_starts[i];
-  std::size_t end = i + 1 < m_lineCount ? m_starts[i + 1] : m_textSize;
-  if (end > begin && m_data[end - 1] == '\n')
+  const std::uint64_t* starts = Starts();
+  const char* text = m_text.Data();
+  const std::size_t begin = starts[i];
+  std::size_t end = i + 1 < m_lineCount ? starts[i + 1] : m_textSize;
+  if (end > begin && text[end - 1] == '\n')
     --end;
-  if (end > begin && m_data[end - 1] == '\r')
+  if (end > begin && text[end - 1] == '\r')
     --end;
-  return {m_data.get() + begin, end - begin};
+  return {text + begin, end - begin};
 }
 
 std::size_t LineIndex::LineAtOffset(std::uint64_t offset) const {
   if (m_lineCount == 0)
     return npos;
-  const std::uint64_t* begin = m_starts.get();
+  const std::uint64_t* begin = Starts();
   const std::uint64_t* it = std::upper_bound(begin, begin + m_lineCount, offset);
   return static_cast<std::size_t>(it - begin) - 1;
 }
@@ -358,13 +419,13 @@ std::size_t LineIndex::Find(std::string_view needle, std::size_t fromLine) const
     return npos;
   if (needle.empty())
     return fromLine;
-  const std::size_t base = m_starts[fromLine];
+  const std::size_t base = Starts()[fromLine];
   const std::size_t at = FindFoldedAZ(Text().substr(base), needle);
   return at == npos ? npos : LineAtOffset(base + at);
 }
 
 std::size_t LineIndex::MemoryBytes() const {
-  return m_capacity + m_startsCapacity * sizeof(std::uint64_t);
+  return m_text.Size() + m_starts.Size();
 }
 
 } // namespace qv

