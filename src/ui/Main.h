@@ -168,7 +168,8 @@ public:
   // Macros page (MainMacroPage.cpp)
 
   void CreateMacroPage(QWidget* tab);
-  // Rebuilds grdMacro from state.macroGrid after core has read or changed the macros.
+  // Rebuilds grdMacro from state.macroGrid after core has read the macros; unless a macro is
+  // checked out, the panel then shows the selected row's macro.
   void ShowMacroGrid();
   // Click, double click and focus-enter of grdMacro.
   void grdMacroClick();
@@ -182,6 +183,15 @@ public:
   // All six header buttons; Sender tells the column.
   void btnS0Click(QObject* Sender);
   void SortMacroGrid();
+
+  // Resets the panel: no key or modifier, row 1 without an action, rows 2 to 10 hidden.
+  void ClearMacroPanel();
+  // Shows a macro read by core's FillMacroPanel in the action rows.
+  void ShowMacroPanel(const MacroPanel& panel);
+  // The macro the panel shows, in the form core's AppendMacro stores.
+  MacroPanel PanelMacro() const;
+  // Enters or leaves the panel when the application's focus moved into or out of it.
+  void MacroFocusChanged(QWidget* now);
 
   QWidget* pnlMacroHeader = nullptr;
   TKVXButton* btnS0 = nullptr; // "Key"
@@ -210,6 +220,16 @@ public:
   int sortCol = 0;
   TKVXButton* sortBtn = nullptr;
   bool gridBusy = false;
+
+  // True from entering the panel until it is left with valid content: the panel's macro is then
+  // checked out, absent from macroLines.
+  bool macroCheckedOut = false;
+  // Set while the leave step runs, so that the focus moves it makes are not taken for entering.
+  bool macroLeaving = false;
+  // Set from a refused leave step during a page switch until the focus is back in the panel.
+  bool macroReturning = false;
+  // Action lines after the tenth of the macro in the panel: stored again after its rows.
+  std::vector<std::string> macroExtraActionLines;
 
   // ---------------------------------------------------------------------------------------------
   // Journal page (MainJournalPage.cpp)

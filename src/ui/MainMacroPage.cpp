@@ -1,33 +1,768 @@
 // The Macros page of the main window: the grid, its header buttons and the macro detail panel.
+//
+// A macro is checked out of macroLines while the focus is in the panel: entering the panel
+// removes the selected row's block, leaving it with valid content appends the panel's macro
+// again. The focus moving into or out of the panel as a whole is taken from the application's
+// focus changes.
 
+#include <QApplication>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <algorithm>
+
+#include "controls/KVXAdCtl.h"
+#include "controls/KVXStCtl.h"
+#include "controls/KvxWin95.h"
+#include "core/MainProc.h"
+#include "ui/Dialogs.h"
 #include "ui/Main.h"
 
 namespace qv {
 
-void TfrmMain::CreateMacroPage(QWidget* /*tab*/) {}
+using ui::FromGameText;
+using ui::Guarded;
+using ui::ToGameText;
 
-void TfrmMain::ShowMacroGrid() {}
+namespace {
 
-bool TfrmMain::StoreCheckedOutMacro() {
-  return true;
+constexpr int kHeaderHeight = 18;
+constexpr std::array<int, 6> kColumnWidths = {54, 47, 47, 47, 108, 170};
+constexpr int kGridRowHeight = 19;
+constexpr int kPanelHeight = 99;
+constexpr int kScrollStep = 4;
+// The rows of the panel: the key line, then one action row every 24 pixels.
+constexpr int kPanelTop = 2;
+constexpr int kRowStep = 24;
+constexpr int kControlHeight = 22;
+constexpr int kPanelMargin = 4;
+constexpr int kKeyCount = static_cast<int>(kKeyNames.size());
+constexpr int kActionCount = static_cast<int>(kActionNames.size());
+// A parameter is read back from the file with at most this many characters.
+constexpr int kMaxParameterLength = 99;
+
+const char* const kNeedModifierText = "Must select Alt, Ctrl, or Shift!";
+const char* const kDuplicateText = "Duplicate Macros!";
+const char* const kNeedParameterText = "Must enter a value in the parameter";
+
+// Keeps a flag set for the length of a scope, also when the scope ends by an error.
+class FlagScope {
+public:
+  explicit FlagScope(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
+  ~FlagScope() { flag_ = old_; }
+  FlagScope(const FlagScope&) = delete;
+  FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+  bool& flag_;
+  bool old_;
+};
+
+// The sort column's mark: a red downward arrow with a black outline, 9 x 14 pixels.
+QIcon SortGlyph() {
+  QPixmap pixmap(9, 14);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  const QPolygon arrow({{3, 0}, {5, 0}, {5, 7}, {8, 7}, {4, 13}, {0, 7}, {3, 7}});
+  painter.setPen(Qt::black);
+  painter.setBrush(QColor(Qt::red));
+  painter.drawPolygon(arrow);
+  return QIcon(pixmap);
 }
 
-void TfrmMain::grdMacroClick() {}
+// The number at the end of a control's name: "btnS3" gives 3, "cboxMacro10" gives 10.
+int TrailingNumber(const QObject* control) {
+  if (!control)
+    return -1;
+  const QString name = control->objectName();
+  qsizetype start = name.size();
+  while (start > 0 && name.at(start - 1).isDigit())
+    --start;
+  bool ok = false;
+  const int number = name.mid(start).toInt(&ok);
+  return ok ? number : -1;
+}
 
-void TfrmMain::pnlMacroEnter() {}
+std::string TrimBlanks(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos)
+    return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+QString Text(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool IsYes(const std::string& cell) {
+  return cell == "Yes";
+}
+
+// Removes the entries added after a box's own items (an unknown name shown from the file).
+void DropExtraItems(TKVXComboBox* box, int ownCount) {
+  while (box->count() > ownCount)
+    box->removeItem(box->count() - 1);
+}
+
+// Selects the entry for a name read from the file: its own item found without regard to case,
+// or else the name itself as an extra entry at the end, so that it is stored again unchanged.
+void SelectOrAppend(TKVXComboBox* box, int ownCount, int index, const QString& name) {
+  DropExtraItems(box, ownCount);
+  if (index < 0 && !name.isEmpty()) {
+    box->addItem(name);
+    index = ownCount;
+  }
+  box->setCurrentIndex(index);
+}
+
+bool IsUnknownAction(const TfrmMain& form, int row) {
+  return form.cboxMacro[row]->currentIndex() >= kActionCount;
+}
+
+// Lays out the panel's controls for the scroll box's width and sizes its contents to the
+// lowest visible row, so that the scroll range grows with the rows shown.
+void LayoutMacroPanel(TfrmMain& form) {
+  QWidget* contents = form.sclData->widget();
+  if (!contents)
+    return;
+  const QFontMetrics metrics(contents->font());
+  const int labelWidth = std::max(metrics.horizontalAdvance(form.lblKey->text()),
+                                  metrics.horizontalAdvance(form.lblMacro[0]->text())) +
+                         2;
+  const int boxLeft = kPanelMargin + labelWidth + 6;
+  int boxWidth = form.cboxKey->sizeHint().width();
+  for (const TKVXComboBox* box : form.cboxMacro)
+    boxWidth = std::max(boxWidth, box->sizeHint().width());
+  const int parmLabelLeft = boxLeft + boxWidth + 12;
+  const int parmLabelWidth = metrics.horizontalAdvance(form.lblParm[0]->text()) + 2;
+  const int parmLeft = parmLabelLeft + parmLabelWidth + 6;
+  const int width = form.sclData->viewport()->width();
+  const int parmWidth = std::max(120, width - parmLeft - kPanelMargin);
+
+  form.lblKey->setGeometry(kPanelMargin, kPanelTop, labelWidth, kControlHeight);
+  form.cboxKey->setGeometry(boxLeft, kPanelTop, boxWidth, kControlHeight);
+  int checkLeft = boxLeft + boxWidth + 16;
+  for (TKVXCheckBox* check : {form.chkAlt, form.chkCtrl, form.chkShift}) {
+    const int checkWidth = check->sizeHint().width();
+    check->setGeometry(checkLeft, kPanelTop, checkWidth, kControlHeight);
+    checkLeft += checkWidth + 20;
+  }
+
+  int bottom = kPanelTop + kControlHeight;
+  for (std::size_t i = 0; i < 10; ++i) {
+    const int top = kPanelTop + kRowStep * static_cast<int>(i + 1);
+    form.lblMacro[i]->setGeometry(kPanelMargin, top, labelWidth, kControlHeight);
+    form.cboxMacro[i]->setGeometry(boxLeft, top, boxWidth, kControlHeight);
+    form.lblParm[i]->setGeometry(parmLabelLeft, top, parmLabelWidth, kControlHeight);
+    form.edParm[i]->setGeometry(parmLeft, top, parmWidth, kControlHeight);
+    form.cboxParm[i]->setGeometry(parmLeft, top, parmWidth, kControlHeight);
+    if (!form.cboxMacro[i]->isHidden())
+      bottom = top + kControlHeight;
+  }
+  contents->resize(std::max(width, parmLeft + parmWidth + kPanelMargin), bottom + kPanelTop);
+}
+
+// Lays the six header buttons over the grid's columns; the last one reaches the right edge.
+void LayoutMacroHeader(TfrmMain& form) {
+  const std::array<TKVXButton*, 6> buttons = {form.btnS0, form.btnS1, form.btnS2,
+                                              form.btnS3, form.btnS4, form.btnS5};
+  const int left = form.grdMacro->x() - form.pnlMacroHeader->x() + form.grdMacro->frameWidth();
+  int x = 0;
+  for (std::size_t i = 0; i < buttons.size(); ++i) {
+    const int column = static_cast<int>(i);
+    const int end = i + 1 < buttons.size() ? left + form.grdMacro->columnViewportPosition(column) +
+                                                 form.grdMacro->columnWidth(column)
+                                           : form.pnlMacroHeader->width();
+    buttons[i]->setGeometry(x, 0, std::max(0, end - x), kHeaderHeight);
+    x = end;
+  }
+}
+
+// The grid shows state.macroGrid; `row` becomes the selected row (kept within the grid).
+void ShowGridRows(TfrmMain& form, int row) {
+  FlagScope busy(form.gridBusy);
+  if (form.state.macroGrid.empty())
+    form.state.macroGrid.emplace_back();
+  const int count = static_cast<int>(form.state.macroGrid.size());
+  form.grdMacro->setRowCount(count);
+  for (int r = 0; r < count; ++r) {
+    const MacroGridRow& cells = form.state.macroGrid[static_cast<std::size_t>(r)];
+    for (int c = 0; c < 6; ++c)
+      form.grdMacro->setCells(c, r, FromGameText(cells.cells[static_cast<std::size_t>(c)]));
+  }
+  form.grdMacro->setCurrentCell(std::clamp(row, 0, count - 1), 0);
+}
+
+int CurrentGridRow(const TfrmMain& form) {
+  return std::max(0, form.grdMacro->currentRow());
+}
+
+MacroGridRow SelectedGridRow(const TfrmMain& form) {
+  const int row = form.grdMacro->currentRow();
+  if (row < 0 || row >= static_cast<int>(form.state.macroGrid.size()))
+    return {};
+  return form.state.macroGrid[static_cast<std::size_t>(row)];
+}
+
+// The grid row of a macro, or -1.
+int GridRowOf(const TfrmMain& form, const MacroPanel& macro) {
+  const auto& rows = form.state.macroGrid;
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    const auto& cells = rows[r].cells;
+    if (TrimBlanks(cells[MacroGridRow::Key]) == TrimBlanks(macro.keyName) &&
+        IsYes(cells[MacroGridRow::Alt]) == macro.alt &&
+        IsYes(cells[MacroGridRow::Ctrl]) == macro.ctrl &&
+        IsYes(cells[MacroGridRow::Shift]) == macro.shift)
+      return static_cast<int>(r);
+  }
+  return -1;
+}
+
+// A grid row's key and modifiers into cboxKey, chkAlt, chkCtrl and chkShift.
+void TakeMacroKey(TfrmMain& form, const MacroGridRow& row) {
+  const std::string key = TrimBlanks(row.cells[MacroGridRow::Key]);
+  SelectOrAppend(form.cboxKey, kKeyCount, IndexOfText(kKeyNames, key), FromGameText(key));
+  form.chkAlt->setChecked(IsYes(row.cells[MacroGridRow::Alt]));
+  form.chkCtrl->setChecked(IsYes(row.cells[MacroGridRow::Ctrl]));
+  form.chkShift->setChecked(IsYes(row.cells[MacroGridRow::Shift]));
+}
+
+void ScrollPanelToTop(TfrmMain& form) {
+  form.sclData->verticalScrollBar()->setValue(0);
+}
+
+// Row `row` (0 to 9) shows the parameter control its action takes.
+void ActionChanged(TfrmMain& form, std::size_t row) {
+  if (row + 1 < 10) {
+    form.cboxMacro[row + 1]->show();
+    form.lblMacro[row + 1]->show();
+  }
+  form.edParm[row]->hide();
+  form.cboxParm[row]->hide();
+  form.lblParm[row]->hide();
+
+  const int action = form.cboxMacro[row]->currentIndex();
+  if (action >= kActionCount) {
+    // An action the editor does not know keeps its parameter as free text.
+    form.edParm[row]->show();
+    form.lblParm[row]->show();
+  } else if (action >= 0) {
+    const MacroParameterKind kind = ParameterKindOf(kActionNames[static_cast<std::size_t>(action)]);
+    if (kind == MacroParameterKind::FreeText) {
+      form.edParm[row]->show();
+      form.lblParm[row]->show();
+    } else if (kind != MacroParameterKind::None) {
+      const std::vector<std::string>& entries = ParameterList(form.state, kind);
+      TKVXComboBox* list = form.cboxParm[row];
+      list->clear();
+      for (const std::string& entry : entries)
+        list->addItem(FromGameText(entry));
+      list->setCurrentIndex(IndexOfText(entries, ToGameText(form.edParm[row]->Text())));
+      list->show();
+      form.lblParm[row]->show();
+    }
+  }
+  LayoutMacroPanel(form);
+}
+
+// After a refused leave step: the focus goes back to the offending control. While the page is
+// being switched away the switch is let finish first, then the Macros page comes back; focus
+// moves until then are no second leave.
+void FocusMacroControl(TfrmMain& form, QWidget* target) {
+  QPointer<QWidget> control(target);
+  if (form.tabMacro->isVisible() && form.pageData->currentWidget() == form.tabMacro) {
+    control->setFocus(Qt::OtherFocusReason);
+    form.sclData->ensureWidgetVisible(control);
+    return;
+  }
+  form.macroReturning = true;
+  QTimer::singleShot(0, &form, [&form, control] {
+    form.macroReturning = false;
+    if (form.pageData->currentWidget() != form.tabMacro)
+      form.pageData->setCurrentWidget(form.tabMacro);
+    if (!control)
+      return;
+    control->setFocus(Qt::OtherFocusReason);
+    form.sclData->ensureWidgetVisible(control);
+  });
+}
+
+bool Refuse(TfrmMain& form, QWidget* target, const char* text) {
+  ui::ShowError(QString::fromLatin1(text));
+  FocusMacroControl(form, target);
+  return false;
+}
+
+// Events of the page's controls that have no signal: the grid's focus-enter, the sizes of the
+// header strip and the scroll box, and the wheel over a list box of the panel without focus.
+class MacroPageWatcher : public QObject {
+public:
+  explicit MacroPageWatcher(TfrmMain* form) : QObject(form), form_(form) {}
+
+  void Watch(QObject* control, QObject*& slot) {
+    slot = control;
+    control->installEventFilter(this);
+  }
+  void WatchList(TKVXComboBox* box) { box->installEventFilter(this); }
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    TfrmMain& form = *form_;
+    switch (event->type()) {
+    case QEvent::FocusIn:
+      if (watched == grid_) {
+        const auto reason = static_cast<QFocusEvent*>(event)->reason();
+        // Coming back to the window or from a drop-down is not entering the grid.
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+          ui::RunAction([&form] { form.grdMacroClick(); });
+      }
+      break;
+    case QEvent::Resize:
+      if (watched == viewport_)
+        LayoutMacroPanel(form);
+      else if (watched == header_ || watched == grid_)
+        LayoutMacroHeader(form);
+      break;
+    case QEvent::Wheel:
+      // Turning the wheel over the panel scrolls it; it changes a list only when focused.
+      if (auto* box = qobject_cast<TKVXComboBox*>(watched); box && !box->hasFocus()) {
+        QCoreApplication::sendEvent(form.sclData->verticalScrollBar(), event);
+        return true;
+      }
+      break;
+    default:
+      break;
+    }
+    return false;
+  }
+
+private:
+  TfrmMain* form_;
+
+public:
+  QObject* grid_ = nullptr;
+  QObject* header_ = nullptr;
+  QObject* viewport_ = nullptr;
+};
+
+// A click on a control outside the panel that would take the focus, while the focus is still in
+// the panel: the panel's leave step has refused the focus move and shown why, so the click is
+// void (else Add, Delete or a grid row would act on a macro that is still checked out).
+class MacroClickGuard : public QObject {
+public:
+  explicit MacroClickGuard(TfrmMain* form) : QObject(form), form_(form) {}
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonDblClick)
+      return false;
+    if (!form_->macroCheckedOut || !watched->isWidgetType())
+      return false;
+    auto* widget = static_cast<QWidget*>(watched);
+    if (widget->window() != form_ || form_->pnlMacro->isAncestorOf(widget))
+      return false;
+    const QWidget* focused = QApplication::focusWidget();
+    if (!focused || !form_->pnlMacro->isAncestorOf(focused))
+      return false;
+    for (QWidget* w = widget; w && !w->isWindow(); w = w->parentWidget()) {
+      if (w->isEnabled() && (w->focusPolicy() & Qt::ClickFocus) == Qt::ClickFocus)
+        return true;
+    }
+    return false;
+  }
+
+private:
+  TfrmMain* form_;
+};
+
+TKVXComboBox* MakeList(QWidget* parent, const QString& name, const QString& hint) {
+  auto* box = new TKVXComboBox(parent);
+  box->setObjectName(name);
+  box->setEditable(false);
+  box->setMaxVisibleItems(16);
+  if (!hint.isEmpty())
+    box->setHint(hint);
+  return box;
+}
+
+TKVXLabel* MakeLabel(QWidget* parent, const QString& name, const QString& caption, QWidget* buddy) {
+  auto* label = new TKVXLabel(caption, parent);
+  label->setObjectName(name);
+  label->setBuddy(buddy);
+  label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  return label;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Building the page
+
+void TfrmMain::CreateMacroPage(QWidget* tab) {
+  auto* watcher = new MacroPageWatcher(this);
+  auto* page = new QVBoxLayout(tab);
+  page->setContentsMargins(4, 4, 4, 4);
+  page->setSpacing(0);
+
+  // The header strip: one button per column, the sort column's with the glyph.
+  pnlMacroHeader = new QWidget(tab);
+  pnlMacroHeader->setObjectName(QStringLiteral("pnlMacroHeader"));
+  pnlMacroHeader->setFixedHeight(kHeaderHeight);
+  const std::array<const char*, 6> captions = {"Key",   "Alt",   "Ctrl",
+                                               "Shift", "Macro", "Parameters"};
+  std::array<TKVXButton*, 6> headers{};
+  for (std::size_t i = 0; i < headers.size(); ++i) {
+    auto* button = new TKVXButton(QString::fromLatin1(captions[i]), pnlMacroHeader);
+    button->setObjectName(QStringLiteral("btnS") + QString::number(i));
+    // Not a tab stop; a click takes the focus, so a macro being edited is stored first.
+    button->setFocusPolicy(Qt::ClickFocus);
+    button->setAutoDefault(false);
+    button->setIconSize(QSize(9, 14));
+    connect(button, &QAbstractButton::clicked, this,
+            Guarded([this, button](bool) { btnS0Click(button); }));
+    headers[i] = button;
+  }
+  btnS0 = headers[0];
+  btnS1 = headers[1];
+  btnS2 = headers[2];
+  btnS3 = headers[3];
+  btnS4 = headers[4];
+  btnS5 = headers[5];
+  btnS0->setIcon(SortGlyph());
+  sortBtn = btnS0;
+  sortCol = 0;
+  page->addWidget(pnlMacroHeader);
+
+  grdMacro = new TKVXGrid(tab);
+  grdMacro->setObjectName(QStringLiteral("grdMacro"));
+  grdMacro->setColumnCount(6);
+  grdMacro->setRowCount(1);
+  grdMacro->horizontalHeader()->hide();
+  grdMacro->verticalHeader()->hide();
+  grdMacro->horizontalHeader()->setMinimumSectionSize(1);
+  grdMacro->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  int columnsWidth = 0;
+  for (std::size_t i = 0; i < kColumnWidths.size(); ++i) {
+    grdMacro->setColumnWidth(static_cast<int>(i), kColumnWidths[i]);
+    columnsWidth += kColumnWidths[i];
+  }
+  grdMacro->horizontalHeader()->setStretchLastSection(true);
+  grdMacro->verticalHeader()->setMinimumSectionSize(1);
+  grdMacro->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  grdMacro->verticalHeader()->setDefaultSectionSize(kGridRowHeight);
+  grdMacro->setSelectionBehavior(QAbstractItemView::SelectRows);
+  grdMacro->setSelectionMode(QAbstractItemView::SingleSelection);
+  grdMacro->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grdMacro->setShowGrid(true);
+  grdMacro->setWordWrap(false);
+  grdMacro->setTabKeyNavigation(false);
+  grdMacro->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  grdMacro->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  // The grid takes the height the page leaves; its columns always fit.
+  grdMacro->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+  grdMacro->setMinimumHeight(kGridRowHeight * 4 + 2 * grdMacro->frameWidth());
+  grdMacro->setMinimumWidth(columnsWidth + 2 * grdMacro->frameWidth() +
+                            grdMacro->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+  page->addWidget(grdMacro, 1);
+  page->addSpacing(4);
+
+  // The detail panel with its scroll box.
+  pnlMacro = new TKVXPanel(tab);
+  pnlMacro->setObjectName(QStringLiteral("pnlMacro"));
+  pnlMacro->setBevelOuter(bvLowered);
+  pnlMacro->setFixedHeight(kPanelHeight);
+  sclData = new QScrollArea(pnlMacro);
+  sclData->setObjectName(QStringLiteral("sclData"));
+  sclData->setFrameShape(QFrame::NoFrame);
+  sclData->setWidgetResizable(false);
+  sclData->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  sclData->setFocusPolicy(Qt::NoFocus);
+  sclData->verticalScrollBar()->setSingleStep(kScrollStep);
+  auto* panelLayout = new QVBoxLayout(pnlMacro);
+  panelLayout->setContentsMargins(0, 0, 0, 0);
+  panelLayout->addWidget(sclData);
+  page->addWidget(pnlMacro);
+
+  auto* contents = new QWidget;
+  contents->setObjectName(QStringLiteral("sclDataContents"));
+
+  cboxKey = MakeList(contents, QStringLiteral("cboxKey"), QString());
+  for (std::string_view key : kKeyNames)
+    cboxKey->addItem(Text(key));
+  lblKey = MakeLabel(contents, QStringLiteral("lblKey"), QStringLiteral("Key"), cboxKey);
+  chkAlt = new TKVXCheckBox(QStringLiteral("Alt"), contents);
+  chkAlt->setObjectName(QStringLiteral("chkAlt"));
+  chkAlt->setHint(QStringLiteral("Check this to press the ALT key for the macro"));
+  chkCtrl = new TKVXCheckBox(QStringLiteral("Ctrl"), contents);
+  chkCtrl->setObjectName(QStringLiteral("chkCtrl"));
+  chkCtrl->setHint(QStringLiteral("Check this to press the CTRL key for the macro"));
+  chkShift = new TKVXCheckBox(QStringLiteral("Shift"), contents);
+  chkShift->setObjectName(QStringLiteral("chkShift"));
+  chkShift->setHint(QStringLiteral("Check this to press the SHIFT key for the macro"));
+
+  for (std::size_t i = 0; i < 10; ++i) {
+    const QString number = QString::number(i + 1);
+    cboxMacro[i] = MakeList(contents, QStringLiteral("cboxMacro") + number,
+                            QStringLiteral("Select the Macro you would like"));
+    for (std::string_view action : kActionNames)
+      cboxMacro[i]->addItem(Text(action));
+    lblMacro[i] = MakeLabel(contents, QStringLiteral("lblMacro") + number, QStringLiteral("Macro"),
+                            cboxMacro[i]);
+    edParm[i] = new TKVXEdit(contents);
+    edParm[i]->setObjectName(QStringLiteral("edParm") + number);
+    edParm[i]->setHint(QStringLiteral("Enter the parameter for the macro"));
+    edParm[i]->setMaxLength(kMaxParameterLength);
+    cboxParm[i] = MakeList(contents, QStringLiteral("cboxParm") + number,
+                           QStringLiteral("Enter the parameter for the macro"));
+    lblParm[i] = MakeLabel(contents, QStringLiteral("lblParm") + number,
+                           QStringLiteral("Parameter"), edParm[i]);
+    TKVXComboBox* box = cboxMacro[i];
+    connect(box, &TKVXComboBox::changed, this, Guarded([this, box] { cboxMacro1Change(box); }));
+  }
+  for (TKVXComboBox* box : cboxMacro)
+    watcher->WatchList(box);
+  for (TKVXComboBox* box : cboxParm)
+    watcher->WatchList(box);
+  watcher->WatchList(cboxKey);
+
+  sclData->setWidget(contents);
+  watcher->Watch(sclData->viewport(), watcher->viewport_);
+  watcher->Watch(pnlMacroHeader, watcher->header_);
+  watcher->Watch(grdMacro, watcher->grid_);
+  qApp->installEventFilter(new MacroClickGuard(this));
+
+  ClearMacroPanel();
+  ShowGridRows(*this, 0);
+
+  connect(grdMacro, &QTableWidget::currentCellChanged, this,
+          Guarded([this](int, int, int, int) { grdMacroClick(); }));
+  connect(grdMacro, &QTableWidget::cellClicked, this,
+          Guarded([this](int, int) { grdMacroClick(); }));
+  connect(grdMacro, &QTableWidget::cellDoubleClicked, this,
+          Guarded([this](int, int) { grdMacroClick(); }));
+  connect(grdMacro->horizontalHeader(), &QHeaderView::sectionResized, this,
+          [this] { LayoutMacroHeader(*this); });
+  connect(qApp, &QApplication::focusChanged, this,
+          Guarded([this](QWidget*, QWidget* now) { MacroFocusChanged(now); }));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The grid
+
+void TfrmMain::ShowMacroGrid() {
+  ShowGridRows(*this, CurrentGridRow(*this));
+  // The panel always shows the selected row's macro while nothing is checked out, so that
+  // entering it never pairs one macro's key with another one's actions.
+  if (!macroCheckedOut)
+    grdMacroClick();
+}
+
+void TfrmMain::SortMacroGrid() {
+  FlagScope busy(gridBusy);
+  qv::SortMacroGrid(state.macroGrid, sortCol);
+  ShowGridRows(*this, CurrentGridRow(*this));
+}
+
+void TfrmMain::grdMacroClick() {
+  // While a macro is checked out the panel holds its only copy.
+  if (gridBusy || macroCheckedOut)
+    return;
+  ClearMacroPanel();
+  ScrollPanelToTop(*this);
+  const MacroGridRow row = SelectedGridRow(*this);
+  TakeMacroKey(*this, row);
+  ShowMacroPanel(FillMacroPanel(state, row.cells[MacroGridRow::Key], chkAlt->isChecked(),
+                                chkCtrl->isChecked(), chkShift->isChecked()));
+}
+
+void TfrmMain::btnS0Click(QObject* Sender) {
+  auto* button = qobject_cast<TKVXButton*>(Sender);
+  if (!button || button == sortBtn)
+    return;
+  if (!StoreCheckedOutMacro())
+    return;
+  button->setIcon(sortBtn->icon());
+  sortBtn->setIcon(QIcon());
+  sortBtn = button;
+  grdMacro->setFocus(Qt::OtherFocusReason);
+  sortCol = std::clamp(TrailingNumber(button), 0, 5);
+  SortMacroGrid();
+  grdMacroClick();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The detail panel
+
+void TfrmMain::ClearMacroPanel() {
+  for (std::size_t i = 0; i < 10; ++i) {
+    lblParm[i]->hide();
+    edParm[i]->hide();
+    cboxParm[i]->hide();
+    edParm[i]->setText(QString());
+    cboxParm[i]->setCurrentIndex(-1);
+    DropExtraItems(cboxMacro[i], kActionCount);
+    cboxMacro[i]->setCurrentIndex(-1);
+    if (i == 0) {
+      DropExtraItems(cboxKey, kKeyCount);
+      cboxKey->setCurrentIndex(-1);
+      chkAlt->setChecked(false);
+      chkCtrl->setChecked(false);
+      chkShift->setChecked(false);
+    } else {
+      lblMacro[i]->hide();
+      cboxMacro[i]->hide();
+    }
+  }
+  macroExtraActionLines.clear();
+  LayoutMacroPanel(*this);
+}
+
+void TfrmMain::ShowMacroPanel(const MacroPanel& panel) {
+  const std::size_t rows = std::min<std::size_t>(panel.rows.size(), 10);
+  for (std::size_t i = 0; i < rows; ++i) {
+    const MacroPanelRow& row = panel.rows[i];
+    SelectOrAppend(cboxMacro[i], kActionCount, row.actionIndex, FromGameText(row.action));
+    edParm[i]->setText(FromGameText(row.parameter));
+    ActionChanged(*this, i);
+  }
+  macroExtraActionLines = panel.extraActionLines;
+}
+
+MacroPanel TfrmMain::PanelMacro() const {
+  MacroPanel macro;
+  macro.keyIndex = cboxKey->currentIndex();
+  if (macro.keyIndex >= 0)
+    macro.keyName = ToGameText(cboxKey->itemText(macro.keyIndex));
+  if (macro.keyIndex >= kKeyCount)
+    macro.keyIndex = -1;
+  macro.alt = chkAlt->isChecked();
+  macro.ctrl = chkCtrl->isChecked();
+  macro.shift = chkShift->isChecked();
+  for (std::size_t i = 0; i < 10; ++i) {
+    const int action = cboxMacro[i]->currentIndex();
+    if (cboxMacro[i]->isHidden() || action < 0)
+      break;
+    MacroPanelRow row;
+    row.action = ToGameText(cboxMacro[i]->itemText(action));
+    row.actionIndex = action < kActionCount ? action : -1;
+    if (!cboxParm[i]->isHidden()) {
+      row.parameterIndex = cboxParm[i]->currentIndex();
+      if (row.parameterIndex >= 0)
+        row.parameter = ToGameText(cboxParm[i]->itemText(row.parameterIndex));
+    } else if (!edParm[i]->isHidden()) {
+      row.parameter = ToGameText(edParm[i]->Text());
+    }
+    macro.rows.push_back(std::move(row));
+  }
+  macro.extraActionLines = macroExtraActionLines;
+  return macro;
+}
+
+void TfrmMain::cboxMacro1Change(QObject* Sender) {
+  const int row = TrailingNumber(Sender);
+  if (row >= 1 && row <= 10)
+    ActionChanged(*this, static_cast<std::size_t>(row - 1));
+}
+
+void TfrmMain::MacroFocusChanged(QWidget* now) {
+  // The focus leaving for another window (a message box, a drop-down list) or for nowhere does
+  // not leave the panel.
+  if (macroLeaving || macroReturning || !now || now->window() != this)
+    return;
+  const bool inPanel = pnlMacro->isAncestorOf(now);
+  if (inPanel == macroCheckedOut)
+    return;
+  if (inPanel) {
+    macroCheckedOut = true;
+    pnlMacroEnter();
+    return;
+  }
+  FlagScope leaving(macroLeaving);
+  if (pnlMacroExit())
+    macroCheckedOut = false;
+}
+
+void TfrmMain::pnlMacroEnter() {
+  ScrollPanelToTop(*this);
+  if (QWidget* focused = QApplication::focusWidget(); focused && pnlMacro->isAncestorOf(focused))
+    sclData->ensureWidgetVisible(focused);
+  const MacroGridRow row = SelectedGridRow(*this);
+  TakeMacroKey(*this, row);
+  RemoveMacro(state, row.cells[MacroGridRow::Key], chkAlt->isChecked(), chkCtrl->isChecked(),
+              chkShift->isChecked());
+}
 
 bool TfrmMain::pnlMacroExit() {
+  const MacroPanel macro = PanelMacro();
+  if (!macro.alt && !macro.ctrl && !macro.shift && TrimBlanks(macro.keyName).size() < 2)
+    return Refuse(*this, chkAlt, kNeedModifierText);
+  if (HasMacroKeyLine(state, MacroKeyLine(macro.keyName, macro.alt, macro.ctrl, macro.shift)))
+    return Refuse(*this, cboxKey, kDuplicateText);
+  for (std::size_t i = 0; i < 10; ++i) {
+    if (!cboxParm[i]->isHidden() && cboxParm[i]->currentIndex() < 0)
+      return Refuse(*this, cboxParm[i], kNeedParameterText);
+    // An unknown action may well take no parameter.
+    if (!edParm[i]->isHidden() && TrimControls(edParm[i]->Text()).isEmpty() &&
+        !IsUnknownAction(*this, static_cast<int>(i)))
+      return Refuse(*this, edParm[i], kNeedParameterText);
+  }
+  AppendMacro(state, macro);
+  FillMacroGrid(state, sortCol);
+  // The stored macro stays the selected row, as the panel still shows it.
+  const int row = GridRowOf(*this, macro);
+  ShowGridRows(*this, row >= 0 ? row : CurrentGridRow(*this));
   return true;
 }
 
-void TfrmMain::cboxMacro1Change(QObject* /*Sender*/) {}
+bool TfrmMain::StoreCheckedOutMacro() {
+  if (!macroCheckedOut)
+    return true;
+  {
+    FlagScope leaving(macroLeaving);
+    if (!pnlMacroExit())
+      return false;
+    macroCheckedOut = false;
+  }
+  // The panel is left for good: editing on there checks the macro out anew.
+  if (grdMacro->isVisible())
+    grdMacro->setFocus(Qt::OtherFocusReason);
+  return true;
+}
 
-void TfrmMain::btnAddClick() {}
+// ---------------------------------------------------------------------------------------------
+// Add and Delete
 
-void TfrmMain::btnDeleteClick() {}
+void TfrmMain::btnAddClick() {
+  if (pageData->currentWidget() != tabMacro)
+    return;
+  if (!StoreCheckedOutMacro())
+    return;
+  state.macroGrid.emplace_back();
+  ShowGridRows(*this, static_cast<int>(state.macroGrid.size()) - 1);
+  ClearMacroPanel();
+  // Entering the panel checks out the new, empty row.
+  cboxKey->setFocus(Qt::OtherFocusReason);
+}
 
-void TfrmMain::btnS0Click(QObject* /*Sender*/) {}
-
-void TfrmMain::SortMacroGrid() {}
+void TfrmMain::btnDeleteClick() {
+  if (pageData->currentWidget() != tabMacro)
+    return;
+  if (!StoreCheckedOutMacro())
+    return;
+  ScrollPanelToTop(*this);
+  const MacroGridRow row = SelectedGridRow(*this);
+  TakeMacroKey(*this, row);
+  RemoveMacro(state, row.cells[MacroGridRow::Key], chkAlt->isChecked(), chkCtrl->isChecked(),
+              chkShift->isChecked());
+  FillMacroGrid(state, sortCol);
+  ShowGridRows(*this, CurrentGridRow(*this));
+  grdMacroClick();
+}
 
 } // namespace qv
