@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -230,6 +231,16 @@ void TfrmMain::FixWindowSize() {
   const QSize wanted(std::max(kDesignClientWidth, content.width()),
                      std::max(kDesignClientHeight + menuHeight, content.height()));
   setFixedSize(wanted);
+  // Centred already now, so that the loading window, centred over it, is centred on the screen.
+  CenterOnScreen();
+}
+
+void TfrmMain::CenterOnScreen() {
+  if (const QScreen* screen = this->screen()) {
+    const QRect available = screen->availableGeometry();
+    const QSize frame = frameGeometry().size().expandedTo(size());
+    move(available.center() - QPoint(frame.width() / 2, frame.height() / 2));
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -271,11 +282,7 @@ void TfrmMain::showEvent(QShowEvent* event) {
   if (event->spontaneous() || shown)
     return;
   shown = true;
-  if (const QScreen* screen = this->screen()) {
-    const QRect available = screen->availableGeometry();
-    const QSize frame = frameGeometry().size().expandedTo(size());
-    move(available.center() - QPoint(frame.width() / 2, frame.height() / 2));
-  }
+  CenterOnScreen();
   RunAction([this] { FormShow(); });
 }
 
@@ -428,7 +435,28 @@ void TfrmMain::mnuUOXClick() {
 // ---------------------------------------------------------------------------------------------
 // Application-wide handlers
 
+TKVXButton* TfrmMain::MnemonicButton(const QKeyEvent* event) const {
+  if (event->modifiers() != Qt::AltModifier || QApplication::activeModalWidget() ||
+      QApplication::activeWindow() != this)
+    return nullptr;
+  const QKeySequence pressed(event->modifiers() | event->key());
+  for (TKVXButton* button : {btnAdd, btnDelete, btnFind, btnPrint, btnClear, btnSave, btnExit}) {
+    if (button->isVisible() && button->isEnabled() &&
+        QKeySequence::mnemonic(button->text()) == pressed)
+      return button;
+  }
+  return nullptr;
+}
+
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  // A button's Alt key wins over the menu title with the same letter ("&Find" and "&File",
+  // "&Clear" and "&Configuration"), as it does on the native platform.
+  if (event->type() == QEvent::ShortcutOverride && watched->isWidgetType()) {
+    if (MnemonicButton(static_cast<QKeyEvent*>(event))) {
+      event->accept();
+      return true;
+    }
+  }
   if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
     return QMainWindow::eventFilter(watched, event);
   auto* key = static_cast<QKeyEvent*>(event);
@@ -445,6 +473,11 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
   AppMessage(key);
   if (widget->window() != this || QApplication::activeModalWidget())
     return false;
+  if (TKVXButton* button = MnemonicButton(key)) {
+    // Clicked where the focus is, as the native platform does: the focus does not move.
+    button->click();
+    return true;
+  }
   const int page = pageData->currentIndex();
   RunAction([&] { FormKeyDown(key); });
   // The key goes on to the focused control, unless the page change has just hidden it: a control
@@ -471,8 +504,26 @@ void TfrmMain::RefreshHint() {
   const QString hint = ControlHint(focused);
   const QString longHint = GetLongHint(hint);
   const QString shortHint = GetShortHint(hint);
+  const QString second = shortHint != longHint ? shortHint : QString();
+  FitHintPanels(longHint, second);
   sbarHint->setPanelText(0, longHint);
-  sbarHint->setPanelText(1, shortHint != longHint ? shortHint : QString());
+  sbarHint->setPanelText(1, second);
+}
+
+void TfrmMain::FitHintPanels(const QString& first, const QString& second) {
+  // The second panel keeps its designed width where both texts fit; otherwise the two panels
+  // share their room so that neither text is cut (this platform's font may be wider).
+  constexpr int kDesignWidth = 175;
+  const QFontMetrics metrics(sbarHint->font());
+  const auto need = [&metrics](const QString& text) {
+    return text.isEmpty() ? 0 : metrics.horizontalAdvance(text) + 8;
+  };
+  const int pool = sbarHint->PanelWidth(0) + sbarHint->PanelWidth(1);
+  int width = std::max(kDesignWidth, need(second));
+  if (pool - width < need(first))
+    width = std::max(need(second), pool - need(first));
+  sbarHint->setPanelWidth(1, width);
+  sbarHint->setPanelWidth(0, pool - width);
 }
 
 bool TfrmMain::event(QEvent* event) {

@@ -295,10 +295,15 @@ private:
   void ConnectPageHandlers();
   // Sizes the fixed window to its content.
   void FixWindowSize();
+  void CenterOnScreen();
   // The hint refresh: the focused control's help line into the first two status panels.
   void RefreshHint();
+  // Widths of the two help-line panels so that their texts are not cut.
+  void FitHintPanels(const QString& first, const QString& second);
   // The focus to the first control of the active page that Tab reaches.
   void FocusFirstControl();
+  // The visible button of the button panel whose Alt key this is, if any.
+  TKVXButton* MnemonicButton(const QKeyEvent* event) const;
 
   QPointer<QWidget> loadingWindow;
   // The key press last seen by the application-wide filter and the widget it was offered to.

@@ -102,6 +102,19 @@ TEST_F(JournalPageTest, FindStartsBelowTheTopLineAndReportsTheEnd) {
   EXPECT_EQ(window->memoJrnl->firstVisibleLine(), 120);
 }
 
+TEST_F(JournalPageTest, AltKeysOfTheButtonsWinOverTheMenuTitles) {
+  // "&Find" and the menu's "&File", "&Clear" and "&Configuration".
+  findTexts = {"needle"};
+  Focus(window->edJrnl);
+  Press(Qt::Key_F, Qt::AltModifier);
+  EXPECT_EQ(window->memoJrnl->firstVisibleLine(), 50);
+  EXPECT_TRUE(window->edJrnl->Edit()->hasFocus());
+  answers = {false};
+  Press(Qt::Key_C, Qt::AltModifier);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, "Are you sure you want to clear you journal?");
+}
+
 TEST_F(JournalPageTest, ATextOnlyOnTheFirstLineIsNotFoundFromTheTop) {
   findTexts = {"JOURNAL line 0"};
   Put("Journal.Log", "journal line 0\r\nsecond\r\n");
