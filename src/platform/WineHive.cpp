@@ -433,6 +433,145 @@ std::uint64_t FileTimeNow() {
   return kTicks1601To1970 + std::uint64_t(since1970 / 100);
 }
 
+namespace {
+
+enum class HexEnd { Done, More, Bad };
+
+// Hex bytes from q to the line's end: Done there, More at a '\' (the list goes on in the next
+// line, whatever that line is), Bad at anything else.
+HexEnd ParseHexBytes(const std::string& t, std::size_t& q, std::size_t end,
+                     std::vector<std::uint8_t>* out) {
+  while (q < end && IsHexDigit(t[q])) {
+    unsigned v = 0;
+    while (q < end && IsHexDigit(t[q])) {
+      v = v * 16 + HexValue(t[q++]);
+      if (v > 0xFF)
+        return HexEnd::Bad;
+    }
+    if (out)
+      out->push_back(std::uint8_t(v));
+    q = SkipSpaces(t, q, end);
+    if (q < end && t[q] == ',')
+      q = SkipSpaces(t, q + 1, end);
+  }
+  q = SkipSpaces(t, q, end);
+  if (q >= end)
+    return HexEnd::Done;
+  return t[q] == '\\' ? HexEnd::More : HexEnd::Bad;
+}
+
+// A value line with the continuation lines Wine reads with it.
+struct ParsedValue {
+  bool isValue = false; // the name parsed
+  std::u16string name;
+  std::optional<RegValue> value; // nullopt: malformed (Wine makes it REG_NONE without data)
+  std::size_t end = 0;           // end of the last line's content
+  std::size_t next = 0;          // start of the line after it
+  bool wantsMore = false;        // the text ended where Wine reads another line
+};
+
+// Parses the value whose line starts at pos ('@' or '"' its first character after blanks).
+// Without wantData only the extent is found.
+ParsedValue ParseValueAt(const std::string& t, std::size_t pos, bool wantData) {
+  ParsedValue result;
+  std::size_t end = LineEnd(t, pos);
+  result.end = ContentLineEnd(t, pos);
+  result.next = end == t.size() ? end : end + 1;
+  std::size_t p = SkipSpaces(t, pos, end);
+  std::string_view line(t.data(), end);
+  std::size_t q = p + 1;
+  if (t[p] == '"') {
+    if (!ParseStringInto(line, q, '"', result.name))
+      return result;
+  }
+  result.isValue = true;
+
+  q = SkipSpaces(t, q, end);
+  if (q >= end || t[q] != '=')
+    return result;
+  q = SkipSpaces(t, q + 1, end);
+  std::uint32_t type;
+  enum { Text, Binary, Dword } parse;
+  if (StartsWith(t, q, "\"")) {
+    type = kRegSz, parse = Text, q += 1;
+  } else if (StartsWith(t, q, "str:\"")) {
+    type = kRegSz, parse = Text, q += 5;
+  } else if (StartsWith(t, q, "str(2):\"")) {
+    type = kRegExpandSz, parse = Text, q += 8;
+  } else if (StartsWith(t, q, "str(7):\"")) {
+    type = kRegMultiSz, parse = Text, q += 8;
+  } else if (StartsWith(t, q, "hex:")) {
+    type = kRegBinary, parse = Binary, q += 4;
+  } else if (StartsWith(t, q, "dword:")) {
+    type = kRegDword, parse = Dword, q += 6;
+  } else if (StartsWith(t, q, "hex(")) {
+    q += 4;
+    std::uint32_t n = 0;
+    while (q < end && IsHexDigit(t[q]))
+      n = n * 16 + HexValue(t[q++]);
+    if (!StartsWith(t, q, "):"))
+      return result;
+    q += 2;
+    type = n, parse = Binary;
+  } else {
+    return result;
+  }
+  RegValue value;
+  value.type = type;
+  if (parse == Text) {
+    if (!wantData)
+      return result;
+    std::u16string text;
+    if (!ParseStringInto(line, q, '"', text))
+      return result;
+    value.data = Utf16Bytes(text, true);
+    result.value = std::move(value);
+    return result;
+  }
+  if (parse == Dword) {
+    q = SkipSpaces(t, q, end);
+    if (q + 1 < end && t[q] == '0' && (t[q + 1] == 'x' || t[q + 1] == 'X'))
+      q += 2;
+    if (q >= end || !IsHexDigit(t[q]))
+      return result;
+    std::uint32_t dw = 0;
+    while (q < end && IsHexDigit(t[q]))
+      dw = dw * 16 + HexValue(t[q++]);
+    value.data = RegValue::Dword(dw).data;
+    result.value = std::move(value);
+    return result;
+  }
+  // Bytes; after a '\' Wine reads the next line as more of them, whatever it holds.
+  for (;;) {
+    HexEnd state = ParseHexBytes(t, q, end, wantData ? &value.data : nullptr);
+    if (state == HexEnd::Done) {
+      result.value = std::move(value);
+      return result;
+    }
+    if (state == HexEnd::Bad)
+      return result;
+    if (end + 1 >= t.size()) { // no line follows
+      result.wantsMore = true;
+      return result;
+    }
+    std::size_t nextLine = end + 1;
+    end = LineEnd(t, nextLine);
+    result.end = ContentLineEnd(t, nextLine);
+    result.next = end == t.size() ? end : end + 1;
+    q = SkipSpaces(t, nextLine, end);
+  }
+}
+
+// True for a line that may go on in the next one: a hex value with a backslash after its bytes
+// (Wine reads the next line then, whatever follows the backslash).
+bool MayContinue(const std::string& t, std::size_t pos, std::size_t end) {
+  std::string_view line(t.data() + pos, end - pos);
+  std::size_t tag = line.find("hex");
+  return tag != std::string_view::npos && line.find('\\', tag) != std::string_view::npos;
+}
+
+} // namespace
+
 // A value line and its continuation lines.
 struct WineHive::Item {
   std::size_t begin = 0; // start of the line
@@ -463,6 +602,7 @@ std::string WineHive::EmptyHiveText(std::u16string_view rootName) {
 
 void WineHive::Parse() const {
   stale_ = false;
+  danglingEnd_ = false;
   blocks_.clear();
   order_.clear();
   names_.clear();
@@ -494,7 +634,13 @@ void WineHive::Parse() const {
     std::size_t end = LineEnd(t, pos);
     std::size_t next = end == t.size() ? end : end + 1;
     std::size_t p = SkipSpaces(t, pos, end);
-    if (p < end) {
+    if (p < end && !blocks_.empty() && (t[p] == '"' || t[p] == '@') && MayContinue(t, p, end)) {
+      // A value that Wine continues in the next lines, whatever they hold: all of it is content.
+      ParsedValue value = ParseValueAt(t, pos, false);
+      next = value.next;
+      lastContent = next;
+      danglingEnd_ = value.wantsMore;
+    } else if (p < end) {
       if (t[p] == '[') {
         if (blocks_.empty()) {
           headerContentEnd_ = lastContent;
@@ -722,138 +868,46 @@ bool WineHive::Exists(const Path& path) const {
   return r.first != r.last;
 }
 
+std::size_t WineHive::NextLogicalLine(std::size_t pos) const {
+  std::size_t end = LineEnd(text_, pos);
+  std::size_t p = SkipSpaces(text_, pos, end);
+  if (p < end && (text_[p] == '"' || text_[p] == '@') && MayContinue(text_, p, end))
+    return ParseValueAt(text_, pos, false).next;
+  return end == text_.size() ? end : end + 1;
+}
+
 std::vector<WineHive::Item> WineHive::Items(const Block& block) const {
   std::vector<Item> items;
   const std::string& t = text_;
   std::size_t pos = block.lineEnd;
   while (pos < block.end) {
     std::size_t end = LineEnd(t, pos);
-    std::size_t next = end == t.size() ? end : end + 1;
     std::size_t p = SkipSpaces(t, pos, end);
     if (p >= end || (t[p] != '@' && t[p] != '"')) {
-      pos = next;
+      pos = end == t.size() ? end : end + 1;
       continue;
     }
-    std::string_view line(t.data(), end);
-    Item item;
-    item.begin = pos;
-    item.end = ContentLineEnd(t, pos);
-    item.next = next;
-    std::size_t q = p + 1;
-    if (t[p] == '"') {
-      auto name = ParseString(line, q, '"');
-      if (!name) { // not a value at all
-        pos = next;
-        continue;
-      }
-      item.name = std::move(*name);
+    ParsedValue parsed = ParseValueAt(t, pos, true);
+    if (parsed.isValue) {
+      Item item;
+      item.begin = pos;
+      item.end = parsed.end;
+      item.next = parsed.next;
+      item.folded = FoldString(parsed.name);
+      item.name = std::move(parsed.name);
+      item.value = parsed.value ? std::move(*parsed.value) : RegValue{};
+      items.push_back(std::move(item));
     }
-    item.folded = FoldString(item.name);
-
-    // A value whose data does not parse exists as REG_NONE without data.
-    auto parseData = [&]() -> std::optional<RegValue> {
-      q = SkipSpaces(t, q, end);
-      if (q >= end || t[q] != '=')
-        return std::nullopt;
-      q = SkipSpaces(t, q + 1, end);
-      std::uint32_t type;
-      enum { Text, Binary, Dword } parse;
-      if (StartsWith(t, q, "\"")) {
-        type = kRegSz, parse = Text, q += 1;
-      } else if (StartsWith(t, q, "str:\"")) {
-        type = kRegSz, parse = Text, q += 5;
-      } else if (StartsWith(t, q, "str(2):\"")) {
-        type = kRegExpandSz, parse = Text, q += 8;
-      } else if (StartsWith(t, q, "str(7):\"")) {
-        type = kRegMultiSz, parse = Text, q += 8;
-      } else if (StartsWith(t, q, "hex:")) {
-        type = kRegBinary, parse = Binary, q += 4;
-      } else if (StartsWith(t, q, "dword:")) {
-        type = kRegDword, parse = Dword, q += 6;
-      } else if (StartsWith(t, q, "hex(")) {
-        q += 4;
-        std::uint32_t n = 0;
-        while (q < end && IsHexDigit(t[q]))
-          n = n * 16 + HexValue(t[q++]);
-        if (!StartsWith(t, q, "):"))
-          return std::nullopt;
-        q += 2;
-        type = n, parse = Binary;
-      } else {
-        return std::nullopt;
-      }
-      RegValue value;
-      value.type = type;
-      if (parse == Text) {
-        auto text = ParseString(line, q, '"');
-        if (!text)
-          return std::nullopt;
-        value.data = Utf16Bytes(*text, true);
-        return value;
-      }
-      if (parse == Dword) {
-        q = SkipSpaces(t, q, end);
-        if (q + 1 < end && t[q] == '0' && (t[q + 1] == 'x' || t[q + 1] == 'X'))
-          q += 2;
-        if (q >= end || !IsHexDigit(t[q]))
-          return std::nullopt;
-        std::uint32_t dw = 0;
-        while (q < end && IsHexDigit(t[q]))
-          dw = dw * 16 + HexValue(t[q++]);
-        value.data = RegValue::Dword(dw).data;
-        return value;
-      }
-      // Bytes, with '\' continuing the list on the next line.
-      std::size_t lineEnd = end;
-      for (;;) {
-        while (q < lineEnd && IsHexDigit(t[q])) {
-          unsigned v = 0;
-          while (q < lineEnd && IsHexDigit(t[q])) {
-            v = v * 16 + HexValue(t[q++]);
-            if (v > 0xFF)
-              return std::nullopt;
-          }
-          value.data.push_back(std::uint8_t(v));
-          q = SkipSpaces(t, q, lineEnd);
-          if (q < lineEnd && t[q] == ',')
-            q = SkipSpaces(t, q + 1, lineEnd);
-        }
-        q = SkipSpaces(t, q, lineEnd);
-        if (q >= lineEnd)
-          return value;
-        if (t[q] != '\\' || lineEnd >= block.end || lineEnd + 1 >= t.size())
-          return std::nullopt;
-        std::size_t nextLine = lineEnd + 1;
-        if (nextLine >= block.end)
-          return std::nullopt;
-        lineEnd = LineEnd(t, nextLine);
-        item.end = ContentLineEnd(t, nextLine);
-        item.next = lineEnd == t.size() ? lineEnd : lineEnd + 1;
-        q = SkipSpaces(t, nextLine, lineEnd);
-      }
-    };
-    std::size_t firstEnd = item.end, firstNext = item.next;
-    if (auto value = parseData()) {
-      item.value = std::move(*value);
-    } else {
-      item.value = RegValue{};
-      item.end = firstEnd;
-      item.next = firstNext;
-    }
-    pos = item.next;
-    items.push_back(std::move(item));
+    pos = parsed.next;
   }
   return items;
 }
 
 bool WineHive::BlockIsLink(const Block& block) const {
-  std::size_t pos = block.lineEnd;
-  while (pos < block.end) {
-    std::size_t end = LineEnd(text_, pos);
-    std::size_t p = SkipSpaces(text_, pos, end);
+  for (std::size_t pos = block.lineEnd; pos < block.end; pos = NextLogicalLine(pos)) {
+    std::size_t p = SkipSpaces(text_, pos, LineEnd(text_, pos));
     if (StartsWith(text_, p, "#link"))
       return true;
-    pos = end + 1;
   }
   return false;
 }
@@ -1034,6 +1088,20 @@ WineHive::Path WineHive::Spell(const Path& path) const {
   return spelled;
 }
 
+std::string WineHive::LeadIn(std::size_t at) const {
+  std::string text;
+  if (at != text_.size())
+    return text;
+  // A last line cut after its CR only lacks the LF: another CR would join it to the next line.
+  if (!text_.empty() && text_.back() != '\n')
+    text += text_.back() == '\r' ? "\n" : eol_;
+  // A hex value at the end that asks for another line would take the first one added: give it
+  // a line that ends it as before (Wine finds it malformed either way).
+  if (danglingEnd_)
+    text += ";" + eol_;
+  return text;
+}
+
 std::size_t WineHive::ContentEndBefore(std::size_t blockIndex) const {
   return blockIndex == 0 ? headerContentEnd_ : blocks_[blockIndex - 1].contentEnd;
 }
@@ -1066,15 +1134,12 @@ void WineHive::Touch(const Block& block, std::uint64_t fileTime, std::vector<Edi
 
   std::snprintf(buffer, sizeof buffer, "#time=%x%08x", unsigned(fileTime >> 32),
                 unsigned(fileTime & 0xFFFFFFFFu));
-  std::size_t pos = block.lineEnd;
-  while (pos < block.end) {
-    std::size_t end = LineEnd(text_, pos);
-    std::size_t p = SkipSpaces(text_, pos, end);
+  for (std::size_t pos = block.lineEnd; pos < block.end; pos = NextLogicalLine(pos)) {
+    std::size_t p = SkipSpaces(text_, pos, LineEnd(text_, pos));
     if (StartsWith(text_, p, "#time=")) {
       edits.push_back({p, ContentLineEnd(text_, pos) - p, buffer});
       return;
     }
-    pos = end + 1;
   }
   // #time wins over the number after the key name; a block without one gets one.
   if (block.lineEnd == text_.size() && (text_.empty() || text_.back() != '\n'))
@@ -1095,10 +1160,7 @@ void WineHive::InsertBlock(const Path& path, const std::string& valueLines, std:
     }
   }
   std::size_t at = ContentEndBefore(before);
-  std::string text;
-  // A last line cut after its CR only lacks the LF: another CR would join it to the next line.
-  if (at == text_.size() && !text_.empty() && text_.back() != '\n')
-    text += text_.back() == '\r' ? "\n" : eol_;
+  std::string text = LeadIn(at);
   text += eol_;
   text += KeyLines(Spell(path), fileTime);
   text += valueLines;
@@ -1172,8 +1234,10 @@ std::string WineHive::FormatValue(std::u16string_view name, const RegValue& valu
 }
 
 void WineHive::Apply(std::vector<Edit> edits) {
-  std::stable_sort(edits.begin(), edits.end(),
-                   [](const Edit& a, const Edit& b) { return a.offset < b.offset; });
+  // By position; at one position, insertions (in the order made) before a replacement.
+  std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) {
+    return a.offset != b.offset ? a.offset < b.offset : a.length == 0 && b.length != 0;
+  });
   std::size_t extra = 0;
   for (const auto& e : edits)
     extra += e.text.size();
@@ -1231,9 +1295,7 @@ bool WineHive::SetValue(const Path& path, std::u16string_view name, const RegVal
       }
     }
     Touch(block, fileTime, edits);
-    std::string text;
-    if (at == text_.size() && !text_.empty() && text_.back() != '\n')
-      text += text_.back() == '\r' ? "\n" : eol_;
+    std::string text = LeadIn(at);
     text += FormatValue(name, value) + eol_;
     edits.push_back({at, 0, std::move(text)});
   }

@@ -126,11 +126,15 @@ private:
   Range Subtree(std::u16string_view folded) const;
   std::vector<std::size_t> ExactBlocks(std::u16string_view folded) const;
   std::vector<Item> Items(const Block& block) const;
+  // The start of the next line that is not part of the value starting at pos.
+  std::size_t NextLogicalLine(std::size_t pos) const;
   bool BlockIsLink(const Block& block) const;
   std::optional<Path> LinkTarget(const Path& path) const;
   std::optional<Path> FollowLinks(Path path, int depth) const;
   Path Spell(const Path& path) const;
   std::size_t ContentEndBefore(std::size_t blockIndex) const;
+  // What must come before text inserted at the position so that it starts a line of its own.
+  std::string LeadIn(std::size_t at) const;
   std::string KeyLines(const Path& spelled, std::uint64_t fileTime) const;
   void Touch(const Block& block, std::uint64_t fileTime, std::vector<Edit>& edits) const;
   void InsertBlock(const Path& path, const std::string& valueLines, std::uint64_t fileTime,
@@ -146,6 +150,7 @@ private:
   mutable bool win64_ = false;
   mutable std::string eol_ = "\n";
   mutable std::size_t headerContentEnd_ = 0;
+  mutable bool danglingEnd_ = false; // the last value wants a line after the end of the text
   mutable std::vector<Block> blocks_;
   mutable std::u16string names_;             // the folded key paths of all blocks
   mutable std::vector<std::uint32_t> order_; // valid blocks by folded path, then file position

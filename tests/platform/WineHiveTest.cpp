@@ -164,6 +164,27 @@ TEST(WineHiveRead, MalformedLinesAndForeignFiles) {
   EXPECT_FALSE(foreign.Exists({u"HKEY_LOCAL_MACHINE"}));
 }
 
+// After a backslash that ends a hex list Wine reads the next line as more bytes, whatever it
+// holds; edits elsewhere keep it so.
+TEST(WineHiveRead, HexContinuationTakesTheNextLine) {
+  WineHive hive =
+      Machine(kHeader64 + "\n[A] 1\n\"Blob\"=hex:01,02,\\ trailing\n[B] 2\n\"x\"=\"1\"\n"
+                          "\n[C] 3\n\"Open\"=hex:01,\\\n");
+  EXPECT_FALSE(hive.Exists({u"B"}));
+  EXPECT_EQ(Value(hive, {u"A"}, u"Blob").type, kRegNone);
+  // The key line is gone, so the value after it belongs to A.
+  EXPECT_EQ(DecodeRegString(Value(hive, {u"A"}, u"x").data), "1");
+  ASSERT_TRUE(hive.CreateKey({u"D"}, kTime));
+  ASSERT_TRUE(hive.SetValue({u"A"}, u"New", RegValue::Dword(1), kTime));
+  WineHive again = Machine(hive.Text());
+  EXPECT_EQ(Value(again, {u"C"}, u"Open").type, kRegNone); // still cut off, not ended by a new line
+  EXPECT_TRUE(Value(again, {u"C"}, u"Open").data.empty());
+  EXPECT_EQ(Value(again, {u"A"}, u"Blob").type, kRegNone);
+  EXPECT_EQ(Value(again, {u"A"}, u"New").type, kRegDword);
+  EXPECT_TRUE(again.Exists({u"D"}));
+  EXPECT_FALSE(again.Exists({u"B"}));
+}
+
 TEST(WineHiveView, Wow6432NodeAndLinks) {
   WineHive hive = Machine();
   auto game = hive.Resolve({u"SOFTWARE", u"Origin Worlds Online", u"Ultima Online", u"1.0"}, false);
