@@ -52,7 +52,12 @@ std::pair<std::string, std::string> ReadActionLine(const std::string& line) {
   const std::size_t blank = t.find(' ');
   if (blank == std::string::npos)
     return {t, std::string()};
-  return {t.substr(0, blank), t.substr(blank + 1, kMaxParameterLength)};
+  std::string parameter = t.substr(blank + 1, kMaxParameterLength);
+  // Cut inside the line, a parameter may end in blanks that the next read of the written line
+  // drops: dropped now, the parameter shown is the one read back.
+  while (!parameter.empty() && static_cast<unsigned char>(parameter.back()) <= ' ')
+    parameter.pop_back();
+  return {t.substr(0, blank), parameter};
 }
 
 std::string YesNo(bool value) {

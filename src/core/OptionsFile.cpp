@@ -141,6 +141,10 @@ std::optional<std::pair<Option, std::string>> MatchOption(const std::string& lin
       // Exactly one character, normally '=', is skipped after the key.
       std::string value =
           trimmed.size() > word.size() + 1 ? trimmed.substr(word.size() + 1, kMaxValueLength) : "";
+      // Cut inside the line, a value may end in blanks that the next read of the written line
+      // drops: dropped now, the value shown is the one read back.
+      while (!value.empty() && static_cast<unsigned char>(value.back()) <= ' ')
+        value.pop_back();
       return std::make_pair(static_cast<Option>(i), std::move(value));
     }
   }

@@ -193,7 +193,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!before.keys.empty()) {
     const WineHive::Path& victim = before.keys[input.Choose(before.keys.size())];
     WineHive pruned = hive;
-    const bool leaf = hive.SubKeys(victim).empty();
+    // The root ("[]") is never removed.
+    const bool leaf = !victim.empty() && hive.SubKeys(victim).empty();
     const bool removed = pruned.DeleteKey(victim, kFileTime);
     FUZZ_CHECK(removed == leaf);
     if (removed) {
