@@ -1,7 +1,9 @@
 // Saving and the configuration sets' files in QRVDAT.
+#include <chrono>
 #include <optional>
 
 #include "core/MainProc.h"
+#include "platform/AtomicFile.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 
@@ -13,6 +15,9 @@ struct GameFile {
   std::string_view kind; // the set copy's name in front of the extension
   std::string_view name; // the game's own file
 };
+
+// How long a save waits for another window's save of the same game to end.
+constexpr std::chrono::milliseconds kSetLockWait{3000};
 
 constexpr GameFile kGameFiles[] = {
     {"UO.", "UO.CFG"}, {"MACROS.", "MACROS.TXT"}, {"LOGIN.", "LOGIN.CFG"}};
@@ -31,6 +36,10 @@ bool InstallCurrentSet(MainState& state) {
 }
 
 bool SaveCurrentSet(MainState& state) {
+  // Two windows on one game save one after the other, never into each other's set.
+  platform::DirectoryLock lock;
+  if (!lock.Acquire(platform::ToHostPath(GameFilePath(state, "QRVDAT")), kSetLockWait))
+    throw Error("Cannot create file " + SetFilePath(state, "UO.", state.currentSetExt));
   WriteOptions(state);
   WriteLoginServers(state);
   WriteMacros(state);
@@ -57,6 +66,9 @@ void LoadCurrentSet(MainState& state, int sortCol) {
 void CopyCurrentSet(MainState& state, const std::string& newExt) {
   // An extension forms a file name; anything but digits could name a file outside QRVDAT.
   if (ValidSetExt(newExt) != newExt)
+    return;
+  platform::DirectoryLock lock;
+  if (!lock.Acquire(platform::ToHostPath(GameFilePath(state, "QRVDAT")), kSetLockWait))
     return;
   for (const GameFile& file : kGameFiles)
     platform::CopyFileReplacing(SetFilePath(state, file.kind, state.currentSetExt),

@@ -2,7 +2,9 @@
 #include "core/MainProc.h"
 
 #include "core/CoreText.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
+#include "platform/Registry.h"
 #include "settings/KVXFile.h"
 #include "settings/KVXStrings.h"
 
@@ -109,6 +111,12 @@ void StartUp(MainState& state) {
   // A failure shows later, when the set's files cannot be read.
   if (!IsExistingDirectory(workDir))
     platform::CreateDirectory(workDir);
+  // Saves cut short (the program killed, the power gone) may have left their temporary files.
+  platform::RemoveStaleTempFiles(platform::ToHostPath(state.gameDir));
+  platform::RemoveStaleTempFiles(platform::ToHostPath(workDir));
+#ifndef _WIN32
+  platform::RemoveStaleTempFiles(platform::RegistryHome());
+#endif
   FillParameterLists(state);
 }
 

@@ -39,6 +39,7 @@ inline constexpr std::string_view kMacroEndLine = "########";
 
 // Reads the game directory, the current set's extension, the UOX switch and the printer font from
 // the registry, fills the parameter lists and creates gameDir + "QRVDAT" when it is missing.
+// Removes the temporary files that killed saves left in gameDir, QRVDAT and the registry home.
 // A registry value of the wrong type throws the settings store's error; gameDir is derived all
 // the same, and the rest is skipped.
 void StartUp(MainState& state);
@@ -124,14 +125,17 @@ void WriteLoginServers(MainState& state);
 bool InstallCurrentSet(MainState& state);
 // WriteOptions, WriteLoginServers, WriteMacros, then InstallCurrentSet: the Save button. Returns
 // InstallCurrentSet's result (show kSaveSucceededText or kSaveFailedText); a failure in the
-// first three steps throws and leaves the game's files untouched.
+// first three steps throws and leaves the game's files untouched. Holds a lock on QRVDAT while it
+// runs: when another window's save holds it for more than three seconds, throws "Cannot create
+// file <the set's UO. copy>" before anything is written.
 bool SaveCurrentSet(MainState& state);
 // Reads the current set's copies: options, login servers, macros (and rebuilds the grid sorted by
 // sortCol). A copy that cannot be read stops the load there with "Cannot open file <path>". A bad
 // option value does not stop it: the rest is read and the value's error is thrown at the end.
 void LoadCurrentSet(MainState& state, int sortCol = 0);
 // Copies the current set's three copies as last saved to the extension newExt. Failures are not
-// reported; an extension that is not made only of digits copies nothing.
+// reported; an extension that is not made only of digits copies nothing. Waits for a save of
+// another window like SaveCurrentSet.
 void CopyCurrentSet(MainState& state, const std::string& newExt);
 
 // --- The journal file ---

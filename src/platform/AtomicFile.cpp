@@ -10,8 +10,11 @@
 
 #include <climits>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace qv::platform {
@@ -48,6 +51,32 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
     size -= static_cast<std::size_t>(n);
   }
   return true;
+}
+
+// ".<name>.<8 hex digits>.tmp": the temporary files AtomicWriter makes.
+bool IsTempName(std::string_view name) {
+  constexpr std::size_t kSuffix = 13; // ".xxxxxxxx.tmp"
+  if (name.size() < 2 + kSuffix || name[0] != '.')
+    return false;
+  std::string_view suffix = name.substr(name.size() - kSuffix);
+  if (suffix[0] != '.' || suffix.substr(9) != ".tmp")
+    return false;
+  for (char c : suffix.substr(1, 8))
+    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+      return false;
+  return true;
+}
+
+// Locks a new temporary file for as long as its write runs, so that RemoveStaleTempFiles leaves
+// it alone. False when the clean-up removed it in the moment before the lock.
+bool HoldTempFile(int fd, const std::string& path) {
+  while (::flock(fd, LOCK_EX) != 0) {
+    if (errno != EINTR)
+      return true; // no locks on this file system: nothing is removed there either
+  }
+  struct stat opened, named;
+  return ::fstat(fd, &opened) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+         opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
 // A symbolic link as target: the file it points to is replaced, not the link.
@@ -115,8 +144,13 @@ public:
       // 0666 lets the umask decide the bits of a new file, as for any file the user creates.
       fd_ = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
       if (fd_ >= 0) {
-        temp_ = temp;
-        break;
+        if (HoldTempFile(fd_, temp)) {
+          temp_ = temp;
+          break;
+        }
+        ::close(fd_);
+        fd_ = -1;
+        continue;
       }
       if (errno != EEXIST)
         return false;
@@ -141,13 +175,13 @@ public:
   bool Commit() {
     if (Inject(FileStep::Flush, hookPath_) || ::fsync(fd_) != 0)
       return false;
-    int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0)
-      return false;
+    // Renamed while still open and locked: a clean-up must not take it for a killed write's.
     if (Inject(FileStep::Rename, hookPath_) || ::rename(temp_.c_str(), target_.c_str()) != 0)
       return false;
     temp_.clear();
+    // The data is on disk already; closing cannot lose it any more.
+    ::close(fd_);
+    fd_ = -1;
     // Makes the rename itself durable; the data is already safe, so a failure here is no error.
     int dirFd = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd >= 0) {
@@ -253,6 +287,60 @@ bool ReadFileBytes(const std::string& hostPath, std::string& bytes) {
     result.append(buffer, static_cast<std::size_t>(n));
   }
   bytes = std::move(result);
+  return true;
+}
+
+std::size_t RemoveStaleTempFiles(const std::string& hostDir) {
+  DIR* dir = ::opendir(hostDir.c_str());
+  if (!dir)
+    return 0;
+  const int dirFd = ::dirfd(dir);
+  std::size_t removed = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (!IsTempName(entry->d_name))
+      continue;
+    int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+      continue;
+    // A running write holds its file locked; a killed one holds nothing. The name must still be
+    // the file that was locked: a write may have renamed it in between.
+    struct stat opened, named;
+    if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        named.st_dev == opened.st_dev && named.st_ino == opened.st_ino &&
+        ::unlinkat(dirFd, entry->d_name, 0) == 0)
+      ++removed;
+    ::close(fd);
+  }
+  ::closedir(dir);
+  return removed;
+}
+
+DirectoryLock::~DirectoryLock() {
+  if (fd_ >= 0)
+    ::close(fd_);
+}
+
+bool DirectoryLock::Acquire(const std::string& hostDir, std::chrono::milliseconds timeout) {
+  if (fd_ >= 0)
+    return true;
+  int fd = ::open(hostDir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0)
+    return true;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
+      break;
+    if (errno != EWOULDBLOCK && errno != EINTR)
+      break; // no locks on this file system
+    if (std::chrono::steady_clock::now() >= deadline) {
+      ::close(fd);
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  fd_ = fd;
   return true;
 }
 
@@ -466,6 +554,81 @@ bool ReadFileBytes(const std::string& hostPath, std::string& bytes) {
   }
   bytes = std::move(result);
   return true;
+}
+
+namespace {
+
+// "<name>.<8 hex digits>.tmp": the temporary files AtomicWriter makes.
+bool IsTempName(std::wstring_view name) {
+  constexpr std::size_t kSuffix = 13; // ".xxxxxxxx.tmp"
+  if (name.size() < 1 + kSuffix)
+    return false;
+  std::wstring_view suffix = name.substr(name.size() - kSuffix);
+  if (suffix[0] != L'.' || suffix.substr(9) != L".tmp")
+    return false;
+  for (wchar_t c : suffix.substr(1, 8))
+    if (!((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f')))
+      return false;
+  return true;
+}
+
+std::wstring WithSeparator(const std::string& dir) {
+  std::wstring wide = Widen(dir);
+  if (!wide.empty() && wide.back() != L'\\' && wide.back() != L'/')
+    wide += L'\\';
+  return wide;
+}
+
+} // namespace
+
+std::size_t RemoveStaleTempFiles(const std::string& hostDir) {
+  const std::wstring dir = WithSeparator(hostDir);
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((dir + L"*.tmp").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE)
+    return 0;
+  std::size_t removed = 0;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsTempName(found.cFileName))
+      continue;
+    // A running write has its file open without sharing: it cannot be deleted.
+    if (DeleteFileW((dir + found.cFileName).c_str()))
+      ++removed;
+  } while (FindNextFileW(find, &found));
+  FindClose(find);
+  return removed;
+}
+
+DirectoryLock::~DirectoryLock() {
+  if (handle_)
+    CloseHandle(static_cast<HANDLE>(handle_));
+}
+
+bool DirectoryLock::Acquire(const std::string& hostDir, std::chrono::milliseconds timeout) {
+  if (handle_)
+    return true;
+  const std::wstring dir = WithSeparator(hostDir);
+  DWORD attributes = GetFileAttributesW(dir.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return true;
+  // A lock file opened without sharing, gone when its holder closes it or ends.
+  const std::wstring lockPath = dir + L".lock";
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    HANDLE file =
+        CreateFileW(lockPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      handle_ = file;
+      return true;
+    }
+    DWORD error = GetLastError();
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)
+      return true;
+    if (std::chrono::steady_clock::now() >= deadline)
+      return false;
+    Sleep(10);
+  }
 }
 
 } // namespace qv::platform

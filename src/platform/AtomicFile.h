@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -22,5 +24,32 @@ bool CopyFileAtomically(const std::string& fromHostPath, const std::string& toHo
 
 // Reads a whole regular file. False (errno set) when it cannot be opened or read.
 bool ReadFileBytes(const std::string& hostPath, std::string& bytes);
+
+// Removes from the directory the temporary files of writes whose process was killed before the
+// rename: only files named the way these writes name them, and only those that no running write
+// still holds. The number removed.
+std::size_t RemoveStaleTempFiles(const std::string& hostDir);
+
+// An exclusive lock on a directory between processes, held while the object lives: one program
+// window's save of several files runs while no other window's does.
+class DirectoryLock {
+public:
+  DirectoryLock() = default;
+  ~DirectoryLock();
+  DirectoryLock(const DirectoryLock&) = delete;
+  DirectoryLock& operator=(const DirectoryLock&) = delete;
+
+  // Waits up to the timeout. False only when another process held the lock all that time; a
+  // directory that cannot be opened has nothing to protect (every write into it fails) and gives
+  // true.
+  bool Acquire(const std::string& hostDir, std::chrono::milliseconds timeout);
+
+private:
+#ifdef _WIN32
+  void* handle_ = nullptr;
+#else
+  int fd_ = -1;
+#endif
+};
 
 } // namespace qv::platform
