@@ -77,7 +77,13 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
 }
 
 TfrmMain::~TfrmMain() {
+  // The controls go before this object's connections do: nothing may reach a handler while
+  // they are being taken apart.
   qApp->removeEventFilter(this);
+  disconnect(qApp, nullptr, this, nullptr);
+  disconnect(TKVXHintNotifier::instance(), nullptr, this, nullptr);
+  for (QObject* child : findChildren<QObject*>())
+    disconnect(child, nullptr, this, nullptr);
   FormDestroy();
   if (frmMain == this)
     frmMain = nullptr;
@@ -499,7 +505,8 @@ void TfrmMain::AppHint() {
 
 void TfrmMain::RefreshHint() {
   const QWidget* focused = QApplication::focusWidget();
-  if (!focused)
+  // An open drop-down list is part of its combo box, which keeps its help line meanwhile.
+  if (!focused || focused->window()->windowType() == Qt::Popup)
     return;
   const QString hint = ControlHint(focused);
   const QString longHint = GetLongHint(hint);

@@ -168,6 +168,18 @@ TEST_F(MainWindowTest, StatusBarShowsTheFocusedControlsHelpLine) {
   EXPECT_EQ(window->sbarHint->PanelText(1), "Short");
 }
 
+TEST_F(MainWindowTest, EveryKeyPressRefreshesTheLockKeyPanelsOnce) {
+  Open();
+  int refreshed = 0;
+  QObject::connect(window->sbarHint, &TKVXStatusBar::resized, [&refreshed] { ++refreshed; });
+  Focus(window->edDPath);
+  // F5 is used by no control: it travels up to the window, and still counts once.
+  Press(Qt::Key_F5);
+  EXPECT_EQ(refreshed, 1);
+  Press(Qt::Key_CapsLock);
+  EXPECT_EQ(refreshed, 2);
+}
+
 TEST_F(MainWindowTest, SaveReportsSuccessAndWritesTheGameFiles) {
   Open();
   window->edDPath->setText("E:\\Saved");
