@@ -48,7 +48,8 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
   lblTitle = TitleLabel(QStringLiteral("Quorvel "), 27, 33, this);
   lblVersion = TitleLabel(QStringLiteral("Beta 6 - Final Beta"), 19, 32, this);
 
-  memoCredits = new TKVXMemo(this);
+  pnlCredits = new QWidget(this);
+  memoCredits = new TKVXMemo(pnlCredits);
   memoCredits->setKVXEnabled(false);
   memoCredits->setFrameShape(QFrame::NoFrame);
   memoCredits->setFocusPolicy(Qt::NoFocus);
@@ -69,10 +70,10 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
   layout->setSpacing(0);
   layout->addWidget(lblTitle);
   layout->addWidget(lblVersion);
-  auto* credits = new QHBoxLayout;
+  auto* credits = new QHBoxLayout(pnlCredits);
   credits->setContentsMargins(12, 4, 12, 0);
   credits->addWidget(memoCredits);
-  layout->addLayout(credits, 1);
+  layout->addWidget(pnlCredits, 1);
   layout->addWidget(pnlBtn);
 
   connect(btnOK, &QAbstractButton::clicked, this, Guarded([this](bool) { btnOKClick(); }));
@@ -86,16 +87,18 @@ void TfrmAbout::MakeLoadingWindow() {
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::MSWindowsFixedSizeDialogHint);
   setWindowTitle(QStringLiteral("Loading..."));
-  memoCredits->hide();
+  pnlCredits->hide();
   pnlBtn->hide();
   setFixedSize(QSize(270, 65).expandedTo(
       QSize(lblTitle->sizeHint().width(), lblTitle->height() + lblVersion->height())));
+  layout()->activate();
 }
 
 void TfrmAbout::ShowLoading() {
   MakeLoadingWindow();
   show();
   raise();
+  layout()->activate();
   // Paint now: the message loop does not run until the main window has been set up.
   QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }

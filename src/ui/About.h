@@ -36,6 +36,7 @@ public:
 
   QLabel* lblTitle = nullptr;
   QLabel* lblVersion = nullptr;
+  QWidget* pnlCredits = nullptr;
   TKVXMemo* memoCredits = nullptr;
   QWidget* pnlBtn = nullptr;
   TKVXButton* btnOK = nullptr;

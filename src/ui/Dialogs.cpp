@@ -1,12 +1,15 @@
 #include "ui/Dialogs.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialog>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QGroupBox>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <algorithm>
 #include <array>
 #include <exception>
 
@@ -61,12 +64,23 @@ std::optional<QString> RealOpenFile(QWidget* parent, const OpenFileRequest& requ
 }
 
 std::optional<QFont> RealChooseFont(QWidget* parent, const QFont& initial) {
-  bool ok = false;
-  QFont font = QFontDialog::getFont(&ok, initial, parent, QString(),
-                                    QFontDialog::DontUseNativeDialog);
-  if (!ok)
+  QFontDialog dialog(initial, parent);
+  dialog.setOption(QFontDialog::DontUseNativeDialog);
+  // The printer font has no effects to choose (underline, strike-out): hide Qt's group for them.
+  // The sample beside it keeps the height the group had.
+  const QList<QGroupBox*> groups = dialog.findChildren<QGroupBox*>();
+  for (QGroupBox* effects : groups) {
+    if (effects->findChildren<QCheckBox*>().isEmpty())
+      continue;
+    for (QGroupBox* other : groups) {
+      if (other != effects)
+        other->setMinimumHeight(std::max(other->minimumHeight(), effects->sizeHint().height()));
+    }
+    effects->hide();
+  }
+  if (dialog.exec() != QDialog::Accepted)
     return std::nullopt;
-  return font;
+  return dialog.selectedFont();
 }
 
 bool RealPrintSetup(QWidget* parent, QPrinter& printer) {

@@ -1,6 +1,7 @@
 #include "ui/Log.h"
 
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QShowEvent>
 #include <QStringList>
 #include <QVBoxLayout>
@@ -12,6 +13,16 @@
 #include "ui/Dialogs.h"
 
 namespace qv::ui {
+
+namespace {
+
+// By the glyphs, not the font's own flag, which some fixed-pitch fonts do not carry.
+bool IsFixedPitch(const QFont& font) {
+  const QFontMetricsF metrics(font);
+  return metrics.horizontalAdvance(u'i') == metrics.horizontalAdvance(u'W');
+}
+
+} // namespace
 
 TfrmLog::TfrmLog(std::string gameDir, std::string programDir, QWidget* parent)
     : QDialog(parent), gameDir_(std::move(gameDir)), programDir_(std::move(programDir)) {
@@ -63,7 +74,14 @@ QFont TfrmLog::FixedPitchFont() {
     font.setPixelSize(11);
     return font;
   }
-  return QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  if (!IsFixedPitch(font)) {
+    // Some platforms name no fixed font of their own; let the font matcher pick one.
+    font = QFont(QStringLiteral("monospace"));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+  }
+  return font;
 }
 
 std::string TfrmLog::FileName() const {
