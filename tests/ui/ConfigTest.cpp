@@ -1,0 +1,244 @@
+// The program options dialog: the printer font and UOX support, kept in the registry.
+
+#include <QAction>
+#include <QLabel>
+#include <QTest>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "controls/KVXStCtl.h"
+#include "platform/Registry.h"
+#include "settings/KVXFile.h"
+#include "support/TempDir.h"
+#include "ui/Config.h"
+#include "ui/Dialogs.h"
+
+namespace qv::ui {
+namespace {
+
+const char* const kProgramKey = "\\SOFTWARE\\Quorvel";
+const char* const kFontKey = "\\SOFTWARE\\Quorvel\\PrinterFont";
+
+class ProgramOptions : public ::testing::Test {
+protected:
+  void SetUp() override {
+    setenv("QUORVEL_REGISTRY", registry.path().c_str(), 1);
+    Hooks().message = [this](MessageKind kind, const QString&, const QString& text) {
+      messages.push_back({kind, text});
+      return true;
+    };
+    Hooks().chooseFont = [this](QWidget*, const QFont& initial) {
+      offered = initial;
+      return chosen;
+    };
+    // As StartUp leaves them without a program key.
+    QFont font(QStringLiteral("System"));
+    font.setPointSize(10);
+    lblPrint.setFont(font);
+    mnuUOX.setEnabled(false);
+  }
+  void TearDown() override {
+    ResetDialogHooks();
+    unsetenv("QUORVEL_REGISTRY");
+  }
+
+  std::optional<platform::RegValue> Value(const std::string& key, const std::string& name) {
+    auto opened = platform::OpenRegistry()->OpenKey(platform::RootKey::LocalMachine, key,
+                                                    platform::Registry::Access::Read);
+    if (!opened)
+      return std::nullopt;
+    return opened->QueryValue(name);
+  }
+  std::optional<std::uint32_t> Dword(const std::string& key, const std::string& name) {
+    auto value = Value(key, name);
+    if (!value || value->type != platform::kRegDword || value->data.size() != 4)
+      return std::nullopt;
+    return value->data[0] | value->data[1] << 8 | value->data[2] << 16 |
+           static_cast<std::uint32_t>(value->data[3]) << 24;
+  }
+  std::optional<std::string> Text(const std::string& key, const std::string& name) {
+    auto value = Value(key, name);
+    if (!value || value->type != platform::kRegSz)
+      return std::nullopt;
+    return platform::DecodeRegString(value->data);
+  }
+
+  struct Message {
+    MessageKind kind;
+    QString text;
+  };
+
+  test::TempDir registry;
+  QLabel lblPrint;
+  QAction mnuUOX{QStringLiteral("&Multiple Configurations")};
+  std::vector<Message> messages;
+  std::optional<QFont> chosen;
+  QFont offered;
+};
+
+TEST_F(ProgramOptions, ShowsThePrinterFontAndTheMenuItemsState) {
+  TfrmConfig dialog(&lblPrint, &mnuUOX);
+  dialog.show();
+  EXPECT_EQ(dialog.windowTitle(), "Quorvel - Setup");
+  EXPECT_EQ(dialog.edFont->Text(), "System");
+  EXPECT_EQ(dialog.cboxUOX->Value(), "N");
+  EXPECT_EQ(dialog.cboxUOX->currentText(), "N - No");
+  // Read-only, but still reachable for the find action.
+  EXPECT_TRUE(dialog.edFont->ReadOnly());
+  EXPECT_TRUE(dialog.edFont->Enabled());
+  EXPECT_EQ(dialog.edFont->Hint(), "|CTRL-F or Double Click for find");
+  dialog.close();
+
+  mnuUOX.setEnabled(true);
+  TfrmConfig again(&lblPrint, &mnuUOX);
+  again.show();
+  EXPECT_EQ(again.cboxUOX->Value(), "Y");
+}
+
+TEST_F(ProgramOptions, OkWithoutAnyChangeWritesAllSixValuesAndCreatesTheKeys) {
+  ASSERT_FALSE(Value(kFontKey, "Name"));
+  TfrmConfig dialog(&lblPrint, &mnuUOX);
+  dialog.show();
+  dialog.btnOK->click();
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(Dword(kProgramKey, "UOXSupport"), 0u);
+  EXPECT_EQ(Text(kFontKey, "Name"), "System");
+  EXPECT_EQ(Dword(kFontKey, "Size"), 10u);
+  EXPECT_EQ(Dword(kFontKey, "Bold"), 0u);
+  EXPECT_EQ(Dword(kFontKey, "Italic"), 0u);
+  EXPECT_EQ(Dword(kFontKey, "Underline"), 0u);
+  EXPECT_FALSE(mnuUOX.isEnabled());
+}
+
+TEST_F(ProgramOptions, OkStoresTheStylesAndTheSizeOfTheLabelsFont) {
+  QFont font(QStringLiteral("Courier New"));
+  font.setPointSize(8);
+  font.setBold(true);
+  font.setUnderline(true);
+  lblPrint.setFont(font);
+  TfrmConfig dialog(&lblPrint, &mnuUOX);
+  dialog.show();
+  dialog.btnOK->click();
+  EXPECT_EQ(Text(kFontKey, "Name"), "Courier New");
+  EXPECT_EQ(Dword(kFontKey, "Size"), 8u);
+  EXPECT_EQ(Dword(kFontKey, "Bold"), 1u);
+  EXPECT_EQ(Dword(kFontKey, "Italic"), 0u);
+  EXPECT_EQ(Dword(kFontKey, "Underline"), 1u);
+}
+
+TEST_F(ProgramOptions, TheMenuItemFollowsTheChoiceOnOk) {
+  {
+    TfrmConfig dialog(&lblPrint, &mnuUOX);
+    dialog.show();
+    dialog.cboxUOX->setFocus();
+    QTest::keyClick(dialog.cboxUOX, Qt::Key_Up); // "N - No" -> "Y - Yes"
+    ASSERT_EQ(dialog.cboxUOX->Value(), "Y");
+    EXPECT_FALSE(mnuUOX.isEnabled()) << "only OK changes the menu item";
+    dialog.btnOK->click();
+    EXPECT_TRUE(mnuUOX.isEnabled());
+    EXPECT_EQ(Dword(kProgramKey, "UOXSupport"), 1u);
+  }
+  TfrmConfig dialog(&lblPrint, &mnuUOX);
+  dialog.show();
+  dialog.cboxUOX->setValue(QStringLiteral("N"));
+  dialog.btnOK->click();
+  EXPECT_FALSE(mnuUOX.isEnabled());
+  EXPECT_EQ(Dword(kProgramKey, "UOXSupport"), 0u);
+}
+
+TEST_F(ProgramOptions, CancelAndEscWriteNothingAndLeaveTheMenuItem) {
+  TfrmConfig dialog(&lblPrint, &mnuUOX);
+  dialog.show();
+  dialog.cboxUOX->setValue(QStringLiteral("Y"));
+  dialog.btnCancel->click();
+  EXPECT_FALSE(dialog.isVisible());
+  EXPECT_EQ(dialog.result(), QDialog::Rejected);
+
+  TfrmConfig other(&lblPrint, &mnuUOX);
+  other.show();
+  other.cboxUOX->setValue(QStringLiteral("Y"));
+  QTest::keyClick(other.edFont->Edit(), Qt::Key_Escape);
+  EXPECT_FALSE(other.isVisible());
+
+  EXPECT_FALSE(mnuUOX.isEnabled());
+  EXPECT_FALSE(Value(kProgramKey, "UOXSupport"));
+  EXPECT_FALSE(Value(kFontKey, "Name"));
+}
+
+TEST_F(ProgramOptions, AChosenFontTakesEffectAtOnceAndStaysWhenCancelled) {
+  QFont courier(QStringLiteral("Courier New"));
+  courier.setPointSize(12);
+  courier.setItalic(true);
+  chosen = courier;
+  TfrmConfig dialog(&lblPrint, &mnuUOX);
+  dialog.show();
+  QTest::keyClick(dialog.edFont->Edit(), Qt::Key_F, Qt::ControlModifier);
+  EXPECT_EQ(offered.family(), "System");
+  EXPECT_EQ(offered.pointSize(), 10);
+  EXPECT_EQ(lblPrint.font().family(), "Courier New");
+  EXPECT_EQ(lblPrint.font().pointSize(), 12);
+  EXPECT_TRUE(lblPrint.font().italic());
+  EXPECT_EQ(dialog.edFont->Text(), "Courier New");
+
+  dialog.btnCancel->click();
+  EXPECT_EQ(lblPrint.font().family(), "Courier New") << "kept for this run";
+  EXPECT_FALSE(Value(kFontKey, "Name")) << "the next start uses the stored font";
+}
+
+TEST_F(ProgramOptions, ADoubleClickAlsoOpensTheFontDialog) {
+  chosen = QFont(QStringLiteral("Courier New"), 9);
+  TfrmConfig dialog(&lblPrint, &mnuUOX);
+  dialog.show();
+  QTest::mouseDClick(dialog.edFont->Edit(), Qt::LeftButton);
+  EXPECT_EQ(dialog.edFont->Text(), "Courier New");
+  dialog.btnOK->click();
+  EXPECT_EQ(Text(kFontKey, "Name"), "Courier New");
+  EXPECT_EQ(Dword(kFontKey, "Size"), 9u);
+}
+
+TEST_F(ProgramOptions, ACancelledFontDialogChangesNothing) {
+  chosen.reset();
+  TfrmConfig dialog(&lblPrint, &mnuUOX);
+  dialog.show();
+  QTest::keyClick(dialog.edFont->Edit(), Qt::Key_F, Qt::ControlModifier);
+  EXPECT_EQ(lblPrint.font().family(), "System");
+  EXPECT_EQ(dialog.edFont->Text(), "System");
+  EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(ProgramOptions, TheFontDialogDoesNotChangeUnderlineOrStrikeOut) {
+  QFont underlined = lblPrint.font();
+  underlined.setUnderline(true);
+  lblPrint.setFont(underlined);
+  QFont plain(QStringLiteral("Courier New"), 10);
+  plain.setStrikeOut(true);
+  chosen = plain;
+  TfrmConfig dialog(&lblPrint, &mnuUOX);
+  dialog.show();
+  QTest::keyClick(dialog.edFont->Edit(), Qt::Key_F, Qt::ControlModifier);
+  EXPECT_TRUE(lblPrint.font().underline());
+  EXPECT_FALSE(lblPrint.font().strikeOut());
+}
+
+TEST_F(ProgramOptions, AStoreErrorOnOkIsReportedAndKeepsTheDialogOpen) {
+  // A registry home below a plain file cannot be written.
+  test::WriteBytes(registry.file("file"), "not a directory");
+  setenv("QUORVEL_REGISTRY", registry.file("file/home").c_str(), 1);
+  TfrmConfig dialog(&lblPrint, &mnuUOX);
+  dialog.show();
+  dialog.cboxUOX->setValue(QStringLiteral("Y"));
+  dialog.btnOK->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].kind, MessageKind::GeneralError);
+  EXPECT_FALSE(messages[0].text.isEmpty());
+  EXPECT_TRUE(dialog.isVisible());
+  EXPECT_TRUE(mnuUOX.isEnabled()) << "the menu item is set before the first write";
+}
+
+} // namespace
+} // namespace qv::ui

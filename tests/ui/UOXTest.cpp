@@ -1,0 +1,361 @@
+// The configuration sets dialog: the list of sets in the registry, Add, Delete, Set to Current.
+
+#include <QListWidget>
+#include <QTest>
+#include <cstdlib>
+#include <deque>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "controls/KVXStCtl.h"
+#include "core/MainState.h"
+#include "platform/Registry.h"
+#include "settings/KVXFile.h"
+#include "support/TempDir.h"
+#include "ui/Dialogs.h"
+#include "ui/Ignore.h"
+#include "ui/UOX.h"
+
+namespace qv::ui {
+namespace {
+
+const std::string kSetsKey = "\\SOFTWARE\\Quorvel\\UOXConfigs";
+
+class ConfigurationSets : public ::testing::Test {
+protected:
+  void SetUp() override {
+    setenv("QUORVEL_REGISTRY", registry.path().c_str(), 1);
+    std::filesystem::create_directory(game.path() / "QRVDAT");
+    for (const char* kind : {"UO.", "MACROS.", "LOGIN."})
+      test::WriteBytes(game.path() / "QRVDAT" / (std::string(kind) + "001"),
+                       std::string(kind) + "original\r\n");
+    state.gameDir = game.dir();
+    state.currentSetExt = "001";
+    Hooks().message = [this](MessageKind kind, const QString&, const QString& text) {
+      messages.push_back({kind, text});
+      return true;
+    };
+    // The input dialog answers with the next queued name, or is cancelled.
+    Hooks().execModal = [this](QDialog& modal) {
+      auto* input = qobject_cast<TfrmIgnore*>(&modal);
+      EXPECT_NE(input, nullptr);
+      if (!input)
+        return static_cast<int>(QDialog::Rejected);
+      input->show();
+      inputTitles.push_back(input->windowTitle());
+      if (names.empty()) {
+        input->btnCancel->click();
+      } else {
+        input->edIgnore->setText(names.front());
+        names.pop_front();
+        input->btnOK->click();
+      }
+      return input->result();
+    };
+  }
+  void TearDown() override {
+    dialog.reset();
+    ResetDialogHooks();
+    unsetenv("QUORVEL_REGISTRY");
+  }
+
+  TfrmUOX& Open() {
+    dialog = std::make_unique<TfrmUOX>(state);
+    dialog->show();
+    return *dialog;
+  }
+  void AddSet(const QString& name) {
+    names.push_back(name);
+    dialog->btnAdd->click();
+  }
+  void Select(const QString& name) {
+    const auto found = dialog->lboxUOX->findItems(name, Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1) << name.toStdString();
+    dialog->lboxUOX->setCurrentItem(found.front());
+  }
+
+  // Registry helpers, through the settings store.
+  void WriteSet(const std::string& name, const std::string& ext) {
+    TKVXFile("HKEY_LOCAL_MACHINE", skRegistry).WriteText(kSetsKey + "\\" + name, "Ext", ext);
+  }
+  std::string ReadExt(const std::string& name) {
+    return TKVXFile("HKEY_LOCAL_MACHINE", skRegistry)
+        .ReadText(kSetsKey + "\\" + name, "Ext", "<none>");
+  }
+  int NextExt() {
+    return TKVXFile("HKEY_LOCAL_MACHINE", skRegistry).ReadNumber(kSetsKey, "NextExt", -1);
+  }
+  std::string Current() {
+    return TKVXFile("HKEY_LOCAL_MACHINE", skRegistry).ReadText(kSetsKey, "Current", "<none>");
+  }
+  std::vector<std::string> RegistrySets() {
+    auto key = platform::OpenRegistry()->OpenKey(platform::RootKey::LocalMachine, kSetsKey,
+                                                 platform::Registry::Access::Read);
+    return key ? key->SubKeyNames() : std::vector<std::string>{};
+  }
+  std::string SetFile(const std::string& name) {
+    const auto path = game.path() / "QRVDAT" / name;
+    return std::filesystem::exists(path) ? test::ReadBytes(path) : "<missing>";
+  }
+
+  struct Message {
+    MessageKind kind;
+    QString text;
+  };
+
+  test::TempDir registry;
+  test::TempDir game;
+  MainState state;
+  std::unique_ptr<TfrmUOX> dialog;
+  std::vector<Message> messages;
+  std::deque<QString> names;
+  std::vector<QString> inputTitles;
+};
+
+TEST_F(ConfigurationSets, OpeningWithoutTheKeyCreatesItAndShowsTheOriginalSetAsCurrent) {
+  ASSERT_FALSE(platform::OpenRegistry()->OpenKey(platform::RootKey::LocalMachine, kSetsKey,
+                                                 platform::Registry::Access::Read));
+  TfrmUOX& uox = Open();
+  EXPECT_EQ(uox.windowTitle(), "UOX Multiple Configuration");
+  EXPECT_EQ(uox.lboxUOX->count(), 0);
+  EXPECT_EQ(uox.edCName->Text(), "Original Configuration");
+  EXPECT_FALSE(uox.edCName->Enabled());
+  EXPECT_TRUE(platform::OpenRegistry()->OpenKey(platform::RootKey::LocalMachine, kSetsKey,
+                                                platform::Registry::Access::Read));
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(ConfigurationSets, ListsTheSetsAndSelectsTheFirst) {
+  WriteSet("Original Configuration", "001");
+  WriteSet("PvP", "002");
+  TKVXFile("HKEY_LOCAL_MACHINE", skRegistry).WriteText(kSetsKey, "Current", "PvP");
+  TfrmUOX& uox = Open();
+  EXPECT_EQ(uox.SetNames(), (QStringList{"Original Configuration", "PvP"}));
+  EXPECT_EQ(uox.SelectedRow(), 0);
+  EXPECT_EQ(uox.edCName->Text(), "PvP");
+}
+
+TEST_F(ConfigurationSets, ShowsTheHelpTextAndTheButtonsInTheirOrder) {
+  TfrmUOX& uox = Open();
+  EXPECT_EQ(uox.memoHelp->Lines(),
+            (QStringList{"", "This function allows you to have multiple configurations ",
+                         "for UO and UOX.  Each configuration consists of a ",
+                         "MACRO.TXT, UO.CFG, and the LOGIN.CFG file.  ", "",
+                         "Select the \"Set to Current\" button to use and edit the ",
+                         "particular UO configuration selected."}));
+  EXPECT_EQ(uox.lblCName->text(), "Current Configuration Name");
+  const std::vector<TKVXButton*> buttons{uox.btnAdd, uox.btnDelete, uox.btnConfig, uox.btnExit};
+  const QStringList captions{"&Add", "&Delete", "&Set to Current", "E&xit"};
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(buttons[i]->TabOrder(), i);
+    EXPECT_EQ(buttons[i]->text(), captions[i]);
+    if (i > 0) {
+      EXPECT_LT(buttons[i - 1]->x(), buttons[i]->x());
+    }
+  }
+}
+
+TEST_F(ConfigurationSets, AddHandsOutExtensionsFromNextExtAndCopiesTheCurrentSet) {
+  Open();
+  AddSet("PvP");
+  EXPECT_EQ(inputTitles, std::vector<QString>{"Multiple Configuration Add"});
+  EXPECT_EQ(ReadExt("PvP"), "002");
+  EXPECT_EQ(NextExt(), 3);
+  EXPECT_EQ(SetFile("UO.002"), "UO.original\r\n");
+  EXPECT_EQ(SetFile("MACROS.002"), "MACROS.original\r\n");
+  EXPECT_EQ(SetFile("LOGIN.002"), "LOGIN.original\r\n");
+
+  AddSet("Test shard");
+  EXPECT_EQ(ReadExt("Test shard"), "003");
+  EXPECT_EQ(NextExt(), 4);
+  EXPECT_EQ(dialog->SetNames(), (QStringList{"PvP", "Test shard"}));
+
+  // Numbers are never handed out twice, also after a delete.
+  Select("Test shard");
+  dialog->btnDelete->click();
+  AddSet("Siege");
+  EXPECT_EQ(ReadExt("Siege"), "004");
+  EXPECT_EQ(NextExt(), 5);
+  EXPECT_EQ(SetFile("UO.004"), "UO.original\r\n");
+  // The current set stays current.
+  EXPECT_EQ(state.currentSetExt, "001");
+  EXPECT_EQ(dialog->edCName->Text(), "Original Configuration");
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(ConfigurationSets, AddCopiesTheCurrentSetsFilesNotTheOriginals) {
+  for (const char* kind : {"UO.", "MACROS.", "LOGIN."})
+    test::WriteBytes(game.path() / "QRVDAT" / (std::string(kind) + "007"), "seven\r\n");
+  state.currentSetExt = "007";
+  Open();
+  AddSet("Copy of seven");
+  EXPECT_EQ(SetFile("MACROS.002"), "seven\r\n");
+}
+
+TEST_F(ConfigurationSets, ExtensionsGrowPastThreeDigits) {
+  TKVXFile("HKEY_LOCAL_MACHINE", skRegistry).WriteNumber(kSetsKey, "NextExt", 1000);
+  Open();
+  AddSet("Many");
+  EXPECT_EQ(ReadExt("Many"), "1000");
+  EXPECT_EQ(SetFile("LOGIN.1000"), "LOGIN.original\r\n");
+}
+
+TEST_F(ConfigurationSets, AddKeepsTheNameAsTyped) {
+  Open();
+  AddSet("  Blank ends ");
+  EXPECT_EQ(dialog->SetNames(), QStringList{"  Blank ends "});
+  EXPECT_EQ(ReadExt("  Blank ends "), "002");
+}
+
+TEST_F(ConfigurationSets, ACancelledAddChangesNothing) {
+  Open();
+  dialog->btnAdd->click();
+  EXPECT_EQ(dialog->lboxUOX->count(), 0);
+  EXPECT_EQ(NextExt(), -1);
+  EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(ConfigurationSets, DuplicatesAreRefusedWithoutRegardToBlanksAtTheEndsOrLetterCase) {
+  WriteSet("PvP", "002");
+  TKVXFile("HKEY_LOCAL_MACHINE", skRegistry).WriteNumber(kSetsKey, "NextExt", 3);
+  Open();
+  for (const QString& name : {QStringLiteral(" PvP  "), QStringLiteral("pvp"),
+                              QStringLiteral("PVP "), QStringLiteral("PvP")}) {
+    messages.clear();
+    AddSet(name);
+    ASSERT_EQ(messages.size(), 1u) << name.toStdString();
+    EXPECT_EQ(messages[0].kind, MessageKind::Warning);
+    EXPECT_EQ(messages[0].text, "Dupicate configuration names.");
+  }
+  // The existing set keeps its files' extension; nothing was handed out.
+  EXPECT_EQ(ReadExt("PvP"), "002");
+  EXPECT_EQ(NextExt(), 3);
+  EXPECT_EQ(dialog->SetNames(), QStringList{"PvP"});
+  EXPECT_EQ(SetFile("UO.003"), "<missing>");
+}
+
+TEST_F(ConfigurationSets, NamesWithABackslashOrOverFiftyCharactersAreRefused) {
+  Open();
+  AddSet("UOX\\PvP");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].kind, MessageKind::Warning);
+  EXPECT_TRUE(messages[0].text.contains("backslash"));
+  EXPECT_TRUE(RegistrySets().empty()) << "no nested keys";
+
+  messages.clear();
+  AddSet(QString(51, u'x'));
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].kind, MessageKind::Warning);
+  EXPECT_TRUE(messages[0].text.contains("50"));
+  EXPECT_EQ(dialog->lboxUOX->count(), 0);
+  EXPECT_EQ(NextExt(), -1);
+
+  messages.clear();
+  AddSet(QString(50, u'x'));
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(ReadExt(std::string(50, 'x')), "002");
+}
+
+TEST_F(ConfigurationSets, AFailedAddLeavesTheListAsItWas) {
+  WriteSet("PvP", "002");
+  Open();
+  // From here on the registry cannot be written.
+  test::WriteBytes(registry.file("file"), "not a directory");
+  setenv("QUORVEL_REGISTRY", registry.file("file/home").c_str(), 1);
+  AddSet("Siege");
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].kind, MessageKind::GeneralError);
+  EXPECT_EQ(dialog->SetNames(), QStringList{"PvP"});
+  EXPECT_EQ(SetFile("UO.002"), "<missing>");
+}
+
+TEST_F(ConfigurationSets, DeleteNeedsTwoSetsAndRemovesTheSelectedOnesKeyButNotItsFiles) {
+  WriteSet("Original Configuration", "001");
+  Open();
+  dialog->btnDelete->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].kind, MessageKind::Warning);
+  EXPECT_EQ(messages[0].text, "You need at least one configuration.");
+  EXPECT_EQ(RegistrySets(), std::vector<std::string>{"Original Configuration"});
+
+  messages.clear();
+  AddSet("PvP");
+  Select("PvP");
+  dialog->btnDelete->click();
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(dialog->SetNames(), QStringList{"Original Configuration"});
+  EXPECT_EQ(RegistrySets(), std::vector<std::string>{"Original Configuration"});
+  EXPECT_EQ(SetFile("UO.002"), "UO.original\r\n");
+  EXPECT_EQ(dialog->SelectedRow(), -1);
+}
+
+TEST_F(ConfigurationSets, DeletingTheCurrentSetLeavesCurrentAndTheExtensionAlone) {
+  WriteSet("Original Configuration", "001");
+  WriteSet("PvP", "002");
+  Open();
+  Select("PvP");
+  dialog->btnConfig->click();
+  ASSERT_EQ(state.currentSetExt, "002");
+  dialog->btnDelete->click();
+  EXPECT_EQ(Current(), "PvP");
+  EXPECT_EQ(state.currentSetExt, "002");
+  EXPECT_EQ(dialog->edCName->Text(), "PvP");
+}
+
+TEST_F(ConfigurationSets, DeleteAndSetToCurrentWithoutASelectionDoNothing) {
+  WriteSet("Original Configuration", "001");
+  WriteSet("PvP", "002");
+  WriteSet("Siege", "003");
+  Open();
+  Select("PvP");
+  dialog->btnDelete->click();
+  ASSERT_EQ(dialog->SelectedRow(), -1);
+  dialog->btnDelete->click();
+  dialog->btnConfig->click();
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(RegistrySets(), (std::vector<std::string>{"Original Configuration", "Siege"}));
+  EXPECT_EQ(Current(), "<none>");
+  EXPECT_EQ(state.currentSetExt, "001");
+}
+
+TEST_F(ConfigurationSets, SetToCurrentChangesCurrentAndTheExtensionOnly) {
+  WriteSet("Original Configuration", "001");
+  WriteSet("PvP", "002");
+  Open();
+  Select("PvP");
+  dialog->btnConfig->click();
+  EXPECT_EQ(Current(), "PvP");
+  EXPECT_EQ(dialog->edCName->Text(), "PvP");
+  EXPECT_EQ(state.currentSetExt, "002");
+  EXPECT_TRUE(dialog->isVisible()) << "the dialog stays open";
+  EXPECT_EQ(SetFile("UO.002"), "<missing>") << "nothing is copied";
+}
+
+TEST_F(ConfigurationSets, SetToCurrentOnASetWithoutAValidExtGivesTheOriginalFiles) {
+  TKVXFile("HKEY_LOCAL_MACHINE", skRegistry).WriteText(kSetsKey + "\\No ext", "Other", "x");
+  WriteSet("Odd", "..\\..\\UO");
+  state.currentSetExt = "005";
+  Open();
+  Select("No ext");
+  dialog->btnConfig->click();
+  EXPECT_EQ(state.currentSetExt, "001");
+  state.currentSetExt = "005";
+  Select("Odd");
+  dialog->btnConfig->click();
+  EXPECT_EQ(state.currentSetExt, "001");
+  EXPECT_EQ(Current(), "Odd");
+}
+
+TEST_F(ConfigurationSets, ExitAndEscCloseTheDialog) {
+  Open();
+  dialog->btnExit->click();
+  EXPECT_FALSE(dialog->isVisible());
+  Open();
+  QTest::keyClick(dialog->lboxUOX, Qt::Key_Escape);
+  EXPECT_FALSE(dialog->isVisible());
+}
+
+} // namespace
+} // namespace qv::ui
