@@ -96,10 +96,13 @@ TEST_F(InputDialog, EnterActsAsOkAndEscAsCancel) {
 
 TEST_F(InputDialog, OkWithAnEmptyOrBlankFieldIsRefusedAndKeepsTheDialogOpen) {
   Show();
+  QApplication::setActiveWindow(&dialog);
   for (const QString& text : {QString(), QStringLiteral("   "), QStringLiteral(" \t ")}) {
     messages.clear();
     dialog.edIgnore->setText(text);
+    dialog.btnOK->setFocus();
     dialog.btnOK->click();
+    EXPECT_TRUE(dialog.edIgnore->Edit()->hasFocus());
     ASSERT_EQ(messages.size(), 1u) << text.toStdString();
     EXPECT_EQ(messages[0].kind, MessageKind::Error);
     EXPECT_EQ(messages[0].text, "You must enter a value.");
