@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+
+#include "ui/Log.h"
 #include <filesystem>
 
 namespace qv {
@@ -52,6 +54,30 @@ TEST_F(MainWindowTest, UoxSupportEnablesMultipleConfigurations) {
   TKVXFile("HKEY_LOCAL_MACHINE", skRegistry).WriteFlag("\\SOFTWARE\\Quorvel\\", "UOXSupport", true);
   Open();
   EXPECT_TRUE(window->mnuUOX->isEnabled());
+}
+
+TEST_F(MainWindowTest, MenuCommandsOpenTheirDialogsAndTheSetsDialogRereadsTheSet) {
+  TKVXFile("HKEY_LOCAL_MACHINE", skRegistry).WriteFlag("\\SOFTWARE\\Quorvel\\", "UOXSupport", true);
+  Open();
+  QStringList opened;
+  ui::Hooks().execModal = [&opened](QDialog& dialog) {
+    QString name = QString::fromLatin1(dialog.metaObject()->className());
+    if (qobject_cast<ui::TfrmLog*>(&dialog))
+      name += " " + dialog.windowTitle();
+    opened << name;
+    return static_cast<int>(QDialog::Rejected);
+  };
+  window->edDPath->setText("E:\\Unsaved");
+  for (QAction* item : {window->ViewPatchlog1, window->Notes1, window->About1, window->Options1})
+    item->trigger();
+  EXPECT_EQ(window->edDPath->Text(), "E:\\Unsaved"); // nothing re-read after these
+  window->mnuUOX->trigger();
+  EXPECT_EQ(opened,
+            (QStringList{"qv::ui::TfrmLog Patch Log", "qv::ui::TfrmLog Quorvel Notes - README.TXT",
+                         "qv::ui::TfrmAbout", "qv::ui::TfrmConfig", "qv::ui::TfrmUOX"}));
+  // However the sets dialog closed, the pages show the current set as stored.
+  EXPECT_EQ(window->edDPath->Text(), "D:\\UO");
+  EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(MainWindowTest, PageKeysCycleThePagesAndTheButtonsFollow) {
