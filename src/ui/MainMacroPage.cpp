@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <QWindow>
 #include <algorithm>
 
 #include "controls/KVXAdCtl.h"
@@ -351,9 +352,29 @@ public:
   QObject* viewport_ = nullptr;
 };
 
-// A click on a control outside the panel that would take the focus, while the focus is still in
-// the panel: the panel's leave step has refused the focus move and shown why, so the click is
-// void (else Add, Delete or a grid row would act on a macro that is still checked out).
+// The leave step for a macro that is checked out; true when the macro was stored.
+bool LeaveMacroPanel(TfrmMain& form) {
+  FlagScope leaving(form.macroLeaving);
+  if (!form.pnlMacroExit())
+    return false;
+  form.macroCheckedOut = false;
+  return true;
+}
+
+// The control that a click on `widget` gives the focus to: it or the nearest parent that takes
+// the focus by click.
+bool TakesClickFocus(const QWidget* widget) {
+  for (const QWidget* w = widget; w && !w->isWindow(); w = w->parentWidget()) {
+    if (w->isEnabled() && (w->focusPolicy() & Qt::ClickFocus) == Qt::ClickFocus)
+      return true;
+  }
+  return false;
+}
+
+// A click that moves the focus out of the panel runs the leave step before the clicked control
+// sees the click, and is dropped when the leave step refuses: else Add, Delete, Save or a grid
+// row would act on a macro that is still checked out, and a click answered by a message box
+// would leave its button pressed.
 class MacroClickGuard : public QObject {
 public:
   explicit MacroClickGuard(TfrmMain* form) : QObject(form), form_(form) {}
@@ -362,24 +383,62 @@ protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonDblClick)
       return false;
-    if (!form_->macroCheckedOut || !watched->isWidgetType())
+    if (!form_->macroCheckedOut)
+      return false;
+    // The window's mouse event, before it is handed to the control under the pointer.
+    if (watched == form_->windowHandle()) {
+      const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+      QWidget* target = form_->childAt(at);
+      if (!target || form_->pnlMacro->isAncestorOf(target) || !TakesClickFocus(target))
+        return false;
+      bool stored = false;
+      ui::RunAction([&] { stored = LeaveMacroPanel(*form_); });
+      return !stored;
+    }
+    // A click handed to a control directly: the focus has moved already, and the leave step has
+    // refused when the focus is still in the panel.
+    if (!watched->isWidgetType())
       return false;
     auto* widget = static_cast<QWidget*>(watched);
     if (widget->window() != form_ || form_->pnlMacro->isAncestorOf(widget))
       return false;
     const QWidget* focused = QApplication::focusWidget();
-    if (!focused || !form_->pnlMacro->isAncestorOf(focused))
-      return false;
-    for (QWidget* w = widget; w && !w->isWindow(); w = w->parentWidget()) {
-      if (w->isEnabled() && (w->focusPolicy() & Qt::ClickFocus) == Qt::ClickFocus)
-        return true;
-    }
-    return false;
+    return focused && form_->pnlMacro->isAncestorOf(focused) && TakesClickFocus(widget);
   }
 
 private:
   TfrmMain* form_;
 };
+
+// The columns' widths: the designed ones, wider where this platform's font needs more room for
+// a key or action name or for a header caption with the glyph. The Parameters column gives up
+// what the others took, as far as it can.
+std::array<int, 6> ColumnWidths(const QFontMetrics& cells, const QFontMetrics& headers) {
+  const auto cell = [&](std::string_view text) {
+    return cells.horizontalAdvance(Text(text) + QLatin1Char(' ')) + 8;
+  };
+  const auto header = [&](const char* caption) {
+    return headers.horizontalAdvance(QString::fromLatin1(caption)) + 9 + 4 + 10;
+  };
+  std::array<int, 6> widths = kColumnWidths;
+  for (std::string_view key : kKeyNames)
+    widths[0] = std::max(widths[0], cell(key));
+  widths[0] = std::max(widths[0], header("Key"));
+  const std::array<const char*, 3> modifiers = {"Alt", "Ctrl", "Shift"};
+  for (std::size_t i = 0; i < modifiers.size(); ++i)
+    widths[i + 1] = std::max({widths[i + 1], cell("Yes"), header(modifiers[i])});
+  for (std::string_view action : kActionNames)
+    widths[4] = std::max(widths[4], cell(action));
+  widths[4] = std::max(widths[4], header("Macro"));
+  int designed = 0;
+  int taken = 0;
+  for (std::size_t i = 0; i < 5; ++i) {
+    designed += kColumnWidths[i];
+    taken += widths[i];
+  }
+  widths[5] = std::max({kColumnWidths[5] - (taken - designed), 120, header("Parameters")});
+  return widths;
+}
 
 TKVXComboBox* MakeList(QWidget* parent, const QString& name, const QString& hint) {
   auto* box = new TKVXComboBox(parent);
@@ -447,10 +506,11 @@ void TfrmMain::CreateMacroPage(QWidget* tab) {
   grdMacro->verticalHeader()->hide();
   grdMacro->horizontalHeader()->setMinimumSectionSize(1);
   grdMacro->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  const std::array<int, 6> widths = ColumnWidths(grdMacro->fontMetrics(), btnS0->fontMetrics());
   int columnsWidth = 0;
-  for (std::size_t i = 0; i < kColumnWidths.size(); ++i) {
-    grdMacro->setColumnWidth(static_cast<int>(i), kColumnWidths[i]);
-    columnsWidth += kColumnWidths[i];
+  for (std::size_t i = 0; i < widths.size(); ++i) {
+    grdMacro->setColumnWidth(static_cast<int>(i), widths[i]);
+    columnsWidth += widths[i];
   }
   grdMacro->horizontalHeader()->setStretchLastSection(true);
   grdMacro->verticalHeader()->setMinimumSectionSize(1);
@@ -683,9 +743,7 @@ void TfrmMain::MacroFocusChanged(QWidget* now) {
     pnlMacroEnter();
     return;
   }
-  FlagScope leaving(macroLeaving);
-  if (pnlMacroExit())
-    macroCheckedOut = false;
+  LeaveMacroPanel(*this);
 }
 
 void TfrmMain::pnlMacroEnter() {
@@ -723,12 +781,8 @@ bool TfrmMain::pnlMacroExit() {
 bool TfrmMain::StoreCheckedOutMacro() {
   if (!macroCheckedOut)
     return true;
-  {
-    FlagScope leaving(macroLeaving);
-    if (!pnlMacroExit())
-      return false;
-    macroCheckedOut = false;
-  }
+  if (!LeaveMacroPanel(*this))
+    return false;
   // The panel is left for good: editing on there checks the macro out anew.
   if (grdMacro->isVisible())
     grdMacro->setFocus(Qt::OtherFocusReason);

@@ -309,6 +309,31 @@ TEST_F(MacroPage, AClickOnTheGridWhileTheLeaveStepRefusesKeepsThePanel) {
   EXPECT_EQ(BlockOf("H 1 0 0"), (Lines{"H 1 0 0", "UseSkill Hiding", "########"}));
 }
 
+TEST_F(MacroPage, AWindowClickOutsideThePanelRunsTheLeaveStepFirst) {
+  Open(kThreeMacros);
+  const auto clickAt = [this](QWidget* control, QPoint at) {
+    QTest::mouseClick(form->windowHandle(), Qt::LeftButton, {}, control->mapTo(form.get(), at));
+  };
+  Add();
+  PickKey("Q");
+  const int rows = form->grdMacro->rowCount();
+  clickAt(form->btnDelete, form->btnDelete->rect().center());
+  ASSERT_EQ(messages, std::vector<QString>{"Must select Alt, Ctrl, or Shift!"});
+  EXPECT_FALSE(form->btnDelete->isDown());
+  EXPECT_EQ(form->grdMacro->rowCount(), rows);
+  EXPECT_TRUE(FocusIsOn(form->chkAlt));
+
+  messages.clear();
+  form->chkShift->setChecked(true);
+  const int row = RowOf("F1");
+  const QRect cell = form->grdMacro->visualRect(form->grdMacro->model()->index(row, 0));
+  clickAt(form->grdMacro->viewport(), cell.center());
+  EXPECT_TRUE(messages.empty());
+  EXPECT_FALSE(form->macroCheckedOut);
+  EXPECT_EQ(BlockOf("Q 0 0 1"), (Lines{"Q 0 0 1", "########"}));
+  EXPECT_EQ(form->cboxKey->currentText(), "F1");
+}
+
 TEST_F(MacroPage, UnknownActionsKeyNamesAndActionsAfterTheTenthComeBackUnchanged) {
   Lines file = {"A 1 0 0",   "Dance Slowly please",
                 "Say hi",    "########",
