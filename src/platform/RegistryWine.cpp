@@ -5,9 +5,10 @@
 // (userdef.reg) and the current user's SID (user.reg, the SID its header names). HKEY_DYN_DATA
 // has no keys.
 //
-// Nothing is cached: every call reads the hive afresh. A change takes an exclusive lock on a lock
-// file beside the hive, re-reads it, changes it and replaces it atomically. While a wineserver
-// runs for the prefix, changes are refused: it would overwrite them with its own copy.
+// Every call reads the hive file afresh; only the index of the last reading serves again, and only
+// while the bytes are the same. A change takes an exclusive lock (flock) on the lock file beside
+// the hive (".system.reg.lock"), re-reads the hive, changes it and replaces it atomically. While a
+// wineserver runs for the prefix, changes are refused: it would overwrite them with its own copy.
 #include "platform/Registry.h"
 
 #include <cerrno>
