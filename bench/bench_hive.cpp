@@ -67,18 +67,19 @@ std::string MakeHive() {
   for (const char* view : {"Software\\\\Classes\\\\", "Software\\\\Classes\\\\Wow6432Node\\\\"}) {
     for (unsigned i = 0; i < 1150; ++i, ++n) {
       std::string clsid = std::string(view) + "CLSID\\\\" + Guid(n);
-      key(clsid, "@=\"Sample Class " + std::to_string(n) + "\"\n");
-      key(clsid + "\\\\InprocServer32", "@=\"C:\\\\windows\\\\system32\\\\sample" +
-                                            std::to_string(n % 300) +
-                                            ".dll\"\n\"ThreadingModel\"=\"Both\"\n");
+      key(clsid, "@=\"Quorvel Sample Component Class Number " + std::to_string(n) + "\"\n");
+      key(clsid + "\\\\InprocServer32",
+          "@=\"C:\\\\windows\\\\system32\\\\quorvel-sample-component-" + std::to_string(n % 300) +
+              ".dll\"\n\"ThreadingModel\"=\"Both\"\n");
       std::string iface = std::string(view) + "Interface\\\\" + Guid(n + 100000);
-      key(iface, "@=\"ISample" + std::to_string(n) + "\"\n");
+      key(iface, "@=\"IQuorvelSampleComponentInterface" + std::to_string(n) + "\"\n");
       key(iface + "\\\\ProxyStubClsid32", "@=\"" + Guid(n + 200000) + "\"\n");
     }
   }
-  for (unsigned i = 0; i < 600; ++i, ++n) {
+  for (unsigned i = 0; i < 640; ++i, ++n) {
     key("System\\\\ControlSet001\\\\Services\\\\Service" + std::to_string(i),
-        "\"Blob\"=hex:" + Hex(i, 60, 11) + "\n\"DisplayName\"=\"Sample service " +
+        "\"Blob\"=hex:" + Hex(i, 60, 11) +
+            "\n\"DisplayName\"=\"Quorvel sample background service with a long name " +
             std::to_string(i) +
             "\"\n\"ErrorControl\"=dword:00000001\n\"ImagePath\"=str(2):\"%SystemRoot%\\\\"
             "system32\\\\svc" +
