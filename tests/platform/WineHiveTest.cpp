@@ -268,6 +268,14 @@ TEST(WineHiveWrite, NewValueInSortedPlaceWithWineEscapes) {
             std::string::npos);
 }
 
+// A value added just before the #time line, which is renewed in the same edit.
+TEST(WineHiveWrite, NewValueBeforeALateTimeLine) {
+  WineHive hive = Machine(kHeader64 + "\n[A] 1\n\"a\"=\"1\"\n#time=1\n\n[B] 2\n");
+  ASSERT_TRUE(hive.SetValue({u"A"}, u"b", RegValue::Text("2"), kTime));
+  EXPECT_EQ(hive.Text(), kHeader64 + "\n[A] " + kTimeSeconds + "\n\"a\"=\"1\"\n\"b\"=\"2\"\n" +
+                             kTimeLine + "\n\n[B] 2\n");
+}
+
 TEST(WineHiveWrite, ValueFormsAsWineWritesThem) {
   WineHive hive = Machine(kHeader64);
   Path key = {u"Software", u"T"};
