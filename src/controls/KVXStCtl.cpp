@@ -1,6 +1,7 @@
 #include "controls/KVXStCtl.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
@@ -222,6 +223,17 @@ void TKVXButton::setTabOrder(int order) {
     panel->ArrangeButtons();
 }
 
+void TKVXButton::setDefault(bool value) {
+  m_default = value;
+  QPushButton::setDefault(value);
+}
+
+void TKVXButton::focusOutEvent(QFocusEvent* event) {
+  QPushButton::focusOutEvent(event);
+  if (m_default && !QPushButton::isDefault())
+    QPushButton::setDefault(true);
+}
+
 void TKVXButton::setCancel(bool cancel) {
   m_cancel = cancel;
   WatchWindow();
@@ -262,7 +274,7 @@ bool TKVXButton::eventFilter(QObject* watched, QEvent* event) {
     if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
       const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
       const bool escape = key->key() == Qt::Key_Escape;
-      if (((enter && isDefault()) || (escape && m_cancel)) && isVisible() && isEnabled()) {
+      if (((enter && m_default) || (escape && m_cancel)) && isVisible() && isEnabled()) {
         click();
         return true;
       }

@@ -122,8 +122,15 @@ public:
   bool Cancel() const { return m_cancel; }
   void setCancel(bool cancel);
 
+  // These hide QPushButton's own: outside a QDialog, Qt takes the default role away from a
+  // button whenever it loses the focus, so a page change that passes the focus over Save would
+  // leave Enter doing nothing. The button keeps the role it was given.
+  bool isDefault() const { return m_default; }
+  void setDefault(bool value);
+
 protected:
   bool event(QEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -131,6 +138,7 @@ private:
   void TakeNextTabOrder();
   int m_tabOrder = -1;
   bool m_cancel = false;
+  bool m_default = false;
   QPointer<QWidget> m_window;
 };
 

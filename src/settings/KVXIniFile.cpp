@@ -180,7 +180,10 @@ bool IniText::SetValue(std::string_view section, std::string_view ident, std::st
   if (header == std::string::npos) {
     if (!lines_.empty() && Classify(lines_.back().text).kind != LineKind::Blank)
       InsertLine(lines_.size(), std::string());
-    InsertLine(lines_.size(), "[" + std::string(section) + "]");
+    // Built by appending: GCC 12 misreads "[" + std::string(...) at -O2 (-Wrestrict).
+    std::string headerLine(1, '[');
+    headerLine.append(section).append(1, ']');
+    InsertLine(lines_.size(), std::move(headerLine));
     InsertLine(lines_.size(), std::string(ident) + "=" + std::string(value));
     return true;
   }

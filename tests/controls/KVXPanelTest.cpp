@@ -214,6 +214,19 @@ TEST_F(KVXButtonKeys, ControlsThatUseTheKeyKeepIt) {
   EXPECT_EQ(savedClicks->count(), 0);
 }
 
+TEST_F(KVXButtonKeys, DefaultRoleSurvivesTheFocusPassingOverButtons) {
+  // Outside a dialog Qt drops the default role on focus-out; a page change that moves the focus
+  // across the buttons must not leave Enter dead, nor hand Enter to another button.
+  save->setFocus();
+  exit->setFocus();
+  edit->setFocus();
+  QApplication::processEvents();
+  EXPECT_TRUE(save->isDefault());
+  QTest::keyClick(edit->Edit(), Qt::Key_Return);
+  EXPECT_EQ(savedClicks->count(), 1);
+  EXPECT_EQ(exitClicks->count(), 0);
+}
+
 TEST_F(KVXButtonKeys, HiddenOrDisabledButtonsDoNotReact) {
   save->setEnabled(false);
   exit->hide();
