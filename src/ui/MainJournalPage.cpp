@@ -211,11 +211,6 @@ void TfrmMain::btnPrintClick() {
   PrintActivePage();
 }
 
-void TfrmMain::PrintActivePage() {
-  // The print dialog and the printed pages of the macro list and the journal come with the
-  // print unit.
-}
-
 void TfrmMain::UpdateFindCaption() {
   const bool again = pageData->currentWidget() == tabJournal && memoJrnl->firstVisibleLine() > 0;
   const QString caption = again ? QStringLiteral("&Find Again") : QStringLiteral("&Find");
