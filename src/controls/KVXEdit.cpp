@@ -416,6 +416,9 @@ QString TKVXEdit::Text() const {
 }
 void TKVXEdit::setText(const QString& text) {
   m_edit->setText(text);
+  // Show a long text from its start, as a Windows edit does after its text is set; Qt would
+  // leave it scrolled to the end ("Program Files (x86)\Ultima Online" without its drive).
+  m_edit->setCursorPosition(0);
 }
 QString TKVXEdit::EditText() const {
   return m_edit->EditText();
