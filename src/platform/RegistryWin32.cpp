@@ -6,40 +6,6 @@
 
 namespace qv::platform {
 
-RegValue RegValue::Text(const std::string& utf8, std::uint32_t type) {
-  return RegValue{type, EncodeRegString(utf8)};
-}
-
-RegValue RegValue::Dword(std::uint32_t value) {
-  return RegValue{kRegDword,
-                  {std::uint8_t(value), std::uint8_t(value >> 8), std::uint8_t(value >> 16),
-                   std::uint8_t(value >> 24)}};
-}
-
-std::vector<std::uint8_t> EncodeRegString(const std::string& utf8) {
-  std::wstring wide = Widen(utf8);
-  std::vector<std::uint8_t> data;
-  data.reserve((wide.size() + 1) * 2);
-  for (wchar_t unit : wide) {
-    data.push_back(std::uint8_t(unit & 0xFF));
-    data.push_back(std::uint8_t((unit >> 8) & 0xFF));
-  }
-  data.push_back(0);
-  data.push_back(0);
-  return data;
-}
-
-std::string DecodeRegString(const std::vector<std::uint8_t>& data) {
-  std::wstring wide;
-  for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
-    wchar_t unit = wchar_t(data[i] | (data[i + 1] << 8));
-    if (unit == 0)
-      break;
-    wide.push_back(unit);
-  }
-  return Narrow(wide);
-}
-
 namespace {
 
 HKEY RootHandle(RootKey root) {
