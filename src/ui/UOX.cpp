@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -183,6 +184,12 @@ void TfrmUOX::btnAddClick() {
     TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
     // Numbers below 2 would share the original set's files.
     const std::int32_t n = std::max<std::int32_t>(store.ReadNumber(kSetsKey, "NextExt", 2), 2);
+    // The registry's number holds no higher one: the next set would have no number of its own.
+    if (n == std::numeric_limits<std::int32_t>::max()) {
+      ShowWarning(QStringLiteral("No more configurations can be added: all configuration numbers "
+                                 "are in use."));
+      return;
+    }
     store.WriteNumber(kSetsKey, "NextExt", n + 1);
     ext = ExtensionOf(n);
     store.WriteText(SetKey(name), "Ext", ext);

@@ -126,9 +126,13 @@ TreeSnapshot SnapshotTree(const fs::path& root) {
     if (::lstat(it->path().c_str(), &st) != 0)
       continue;
     std::string entry = std::to_string(st.st_mode) + ":";
-    if (S_ISREG(st.st_mode)) {
+    if (S_ISREG(st.st_mode) && st.st_size <= 1024 * 1024) {
       const std::string bytes = ReadBytes(it->path());
       entry += std::to_string(bytes.size()) + ":" + std::to_string(std::hash<std::string>{}(bytes));
+    } else if (S_ISREG(st.st_mode)) {
+      // Big files: a replaced or rewritten file has another inode or time.
+      entry += std::to_string(st.st_size) + ":" + std::to_string(st.st_ino) + ":" +
+               std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
     }
     tree[fs::relative(it->path(), root).string()] = entry;
   }
