@@ -52,12 +52,19 @@ std::pair<std::string, std::string> ReadActionLine(const std::string& line) {
   const std::size_t blank = t.find(' ');
   if (blank == std::string::npos)
     return {t, std::string()};
+  std::string action = t.substr(0, blank);
   std::string parameter = t.substr(blank + 1, kMaxParameterLength);
   // Cut inside the line, a parameter may end in blanks that the next read of the written line
-  // drops: dropped now, the parameter shown is the one read back.
-  while (!parameter.empty() && static_cast<unsigned char>(parameter.back()) <= ' ')
-    parameter.pop_back();
-  return {t.substr(0, blank), parameter};
+  // drops: dropped now, the parameter shown is the one read back. Where nothing is left of it,
+  // the same goes for control characters at the end of the action.
+  auto dropTrailingBlanks = [](std::string& text) {
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
+      text.pop_back();
+  };
+  dropTrailingBlanks(parameter);
+  if (parameter.empty())
+    dropTrailingBlanks(action);
+  return {action, parameter};
 }
 
 std::string YesNo(bool value) {

@@ -201,8 +201,8 @@ const HostileHive kHostileHives[] = {
     {"ZeroBytes", [](const Installation&) { return std::string(); }},
     {"ZeroBytesInValues",
      [](const Installation&) {
-       return HiveWith(GameKeyLine() +
-                       std::string("\"ExePath\"=\"C:\\\\UO\0\\\\client.exe\"\n", 35));
+       using namespace std::string_literals;
+       return HiveWith(GameKeyLine() + "\"ExePath\"=\"C:\\\\UO\0\\\\client.exe\"\n"s);
      }},
 };
 
