@@ -1,18 +1,13 @@
 // Windows-1252, the code page of the game's files.
 #include "core/MainProc.h"
 
+#include "core/LineIndex.h"
+
 #include <cstdint>
 
 namespace qv {
 
 namespace {
-
-// 0x80 to 0x9F; the five unassigned bytes map to the control characters of the same value, as
-// Windows does.
-constexpr char16_t kHigh[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 void AppendUtf8(std::string& out, std::uint32_t code) {
   if (code < 0x80) {
@@ -28,12 +23,8 @@ void AppendUtf8(std::string& out, std::uint32_t code) {
 }
 
 char ToCp1252(std::uint32_t code) {
-  if (code < 0x80 || (code >= 0xA0 && code <= 0xFF))
-    return static_cast<char>(code);
-  for (int i = 0; i < 32; ++i)
-    if (kHigh[i] == code)
-      return static_cast<char>(0x80 + i);
-  return '?';
+  const int byte = code <= 0xFFFF ? UnicodeToCp1252(static_cast<char16_t>(code)) : -1;
+  return byte < 0 ? '?' : static_cast<char>(byte);
 }
 
 } // namespace
@@ -43,7 +34,7 @@ std::string Cp1252ToUtf8(std::string_view bytes) {
   out.reserve(bytes.size());
   for (char c : bytes) {
     const auto byte = static_cast<unsigned char>(c);
-    AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte);
+    AppendUtf8(out, Cp1252ToUnicode(byte));
   }
   return out;
 }

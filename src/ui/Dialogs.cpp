@@ -10,9 +10,9 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <algorithm>
-#include <array>
 #include <exception>
 
+#include "core/LineIndex.h"
 #include "platform/Error.h"
 
 namespace qv::ui {
@@ -102,18 +102,15 @@ DialogHooks DefaultHooks() {
 
 DialogHooks g_hooks = DefaultHooks();
 
-// The upper half of Windows-1252; the five codes it leaves undefined map to the C1 controls, as
-// Windows' own conversion does.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
 } // namespace
 
-DialogHooks& Hooks() { return g_hooks; }
+DialogHooks& Hooks() {
+  return g_hooks;
+}
 
-void ResetDialogHooks() { g_hooks = DefaultHooks(); }
+void ResetDialogHooks() {
+  g_hooks = DefaultHooks();
+}
 
 void ShowInformation(const QString& text) {
   g_hooks.message(MessageKind::Information, QStringLiteral("Information"), text);
@@ -135,7 +132,9 @@ void ShowGeneralError(const QString& text) {
   g_hooks.message(MessageKind::GeneralError, QStringLiteral("Quorvel"), text);
 }
 
-int ExecModal(QDialog& dialog) { return g_hooks.execModal(dialog); }
+int ExecModal(QDialog& dialog) {
+  return g_hooks.execModal(dialog);
+}
 
 bool RunAction(const std::function<void()>& action) {
   try {
@@ -154,12 +153,8 @@ bool RunAction(const std::function<void()>& action) {
 QString FromGameText(const std::string& bytes) {
   QString text;
   text.reserve(static_cast<qsizetype>(bytes.size()));
-  for (unsigned char c : bytes) {
-    if (c >= 0x80 && c < 0xA0)
-      text.append(QChar(kCp1252High[c - 0x80]));
-    else
-      text.append(QChar(c));
-  }
+  for (unsigned char c : bytes)
+    text.append(QChar(Cp1252ToUnicode(c)));
   return text;
 }
 
@@ -167,19 +162,8 @@ std::string ToGameText(const QString& text) {
   std::string bytes;
   bytes.reserve(static_cast<std::size_t>(text.size()));
   for (QChar ch : text) {
-    const char16_t u = ch.unicode();
-    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
-      bytes.push_back(static_cast<char>(u));
-      continue;
-    }
-    char mapped = '?';
-    for (std::size_t i = 0; i < kCp1252High.size(); ++i) {
-      if (kCp1252High[i] == u) {
-        mapped = static_cast<char>(0x80 + i);
-        break;
-      }
-    }
-    bytes.push_back(mapped);
+    const int byte = UnicodeToCp1252(ch.unicode());
+    bytes.push_back(byte < 0 ? '?' : static_cast<char>(byte));
   }
   return bytes;
 }

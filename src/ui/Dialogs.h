@@ -18,8 +18,8 @@ enum class MessageKind { Information, Error, Warning, Confirmation, GeneralError
 
 struct OpenFileRequest {
   QString title;
-  QString directory;   // host path
-  QString fileName;    // proposed file name
+  QString directory; // host path
+  QString fileName;  // proposed file name
   QString defaultSuffix;
   QStringList filters; // "Log files (*.log)", ...
   bool mustExist = true;

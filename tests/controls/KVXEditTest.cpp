@@ -1,7 +1,7 @@
 #include "controls/KVXStCtl.h"
 
-#include <QCursor>
 #include <QApplication>
+#include <QCursor>
 #include <QHBoxLayout>
 #include <QSignalSpy>
 #include <QTest>

@@ -25,9 +25,13 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-std::string TempDir::dir() const { return path_.string() + "/"; }
+std::string TempDir::dir() const {
+  return path_.string() + "/";
+}
 
-std::string TempDir::file(const std::string& relative) const { return (path_ / relative).string(); }
+std::string TempDir::file(const std::string& relative) const {
+  return (path_ / relative).string();
+}
 
 void WriteBytes(const std::filesystem::path& file, const std::string& bytes) {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
