@@ -85,7 +85,15 @@ QFont TfrmLog::FixedPitchFont() {
 }
 
 std::string TfrmLog::FileName() const {
-  return notesMode_ ? programDir_ + "Readme.txt" : gameDir_ + "Patchlog";
+  if (!notesMode_)
+    return gameDir_ + "Patchlog";
+  // The build tree and Windows keep the notes beside the executable; an installed program has
+  // them in <prefix>/share/quorvel, the executable being in <prefix>/bin.
+  const std::string beside = programDir_ + "Readme.txt";
+  const std::string installed = programDir_ + "../share/quorvel/Readme.txt";
+  if (!platform::FileExists(beside) && platform::FileExists(installed))
+    return installed;
+  return beside;
 }
 
 void TfrmLog::ShowPatchLog(QWidget* parent, const std::string& gameDir,

@@ -15,8 +15,8 @@ class TKVXPanel;
 namespace qv::ui {
 
 // The read-only text viewer: the client's patch log ("Patchlog" in the game directory) or, in
-// notes mode, the program's notes ("Readme.txt" beside the executable). A file that cannot be read
-// shows an empty viewer, without a message.
+// notes mode, the program's notes ("Readme.txt" beside the executable, or in ../share/quorvel when
+// installed). A file that cannot be read shows an empty viewer, without a message.
 //
 // Calling contract: create it with the main window's gameDir and programDir (both ending in a
 // separator); for the notes set the caption "Quorvel Notes - README.TXT" and SetNotesMode(true);
