@@ -55,7 +55,9 @@ std::string CacheSizeText(double value) {
   const long long whole = std::llround(value);
   char digits[32];
   std::snprintf(digits, sizeof digits, "%03lld", whole < 0 ? -whole : whole);
-  return (whole < 0 ? "-" : "") + std::string(digits);
+  std::string text = whole < 0 ? "-" : "";
+  text += digits;
+  return text;
 }
 
 int Volume(const std::string& value) {
@@ -81,7 +83,7 @@ void ApplyOption(MainState& state, Option option, const std::string& value) {
     break;
   case JournalSaveFile:
     if (!value.empty()) {
-      state.journalRecord = "Y";
+      state.journalRecord = 'Y';
       state.journalFile = value;
       state.journalFileRead = true;
     }
@@ -115,9 +117,9 @@ void ApplyOption(MainState& state, Option option, const std::string& value) {
     break;
   case PageFlip:
     if (upper == "OFF")
-      state.pageFlip = "N";
+      state.pageFlip = 'N';
     else if (upper == "GDI")
-      state.pageFlip = "G";
+      state.pageFlip = 'G';
     break;
   case Footsteps:
     state.footsteps = upper == "ON";
@@ -167,9 +169,9 @@ void ReadOptions(MainState& state) {
   state.installDir = RemoveBackslash(state.gameDir);
   state.cdRomDataPath.clear();
   state.cacheSize = "000";
-  state.journalRecord = "N";
+  state.journalRecord = 'N';
   state.journalFileRead = false;
-  state.pageFlip = "Y";
+  state.pageFlip = 'Y';
   state.sound = true;
   state.notorietyQuery = false;
   state.music = true;
