@@ -1,9 +1,23 @@
 // Registry values as the Win32 API gives them, shared by both registry implementations.
 #include "platform/Registry.h"
 
+#include <utility>
+
 #include "platform/WineHive.h"
 
 namespace qv::platform {
+
+namespace {
+thread_local std::string lastRegistryError;
+} // namespace
+
+std::string LastRegistryError() {
+  return lastRegistryError;
+}
+
+void SetLastRegistryError(std::string reason) {
+  lastRegistryError = std::move(reason);
+}
 
 RegValue RegValue::Text(const std::string& utf8, std::uint32_t type) {
   return RegValue{type, EncodeRegString(utf8)};

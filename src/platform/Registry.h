@@ -63,6 +63,13 @@ public:
   virtual bool DeleteKey(RootKey root, const std::string& path) = 0;
 };
 
+// Why the last change of the registry made on this thread (creating a key, setting a value,
+// deleting a key) failed, in words for the user: for example that Wine is running for the prefix
+// and would overwrite the change. Empty when no reason is known. Each change clears it first.
+std::string LastRegistryError();
+// For the implementations: records the reason of a failed change.
+void SetLastRegistryError(std::string reason);
+
 // The host's registry. Elsewhere than on Windows, every call reads the hives afresh.
 std::unique_ptr<Registry> OpenRegistry();
 

@@ -15,6 +15,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <filesystem>
 #include <map>
 #include <thread>
@@ -187,32 +189,118 @@ std::u16string CurrentUserSid(const std::string& home) {
   return std::u16string(kDefaultUserSid);
 }
 
-// True while a wineserver runs for the prefix: it holds a write lock on byte 0 of the lock file
-// in its server directory, which Wine names after the prefix's device and inode.
-bool WineserverRunning(const std::string& prefix) {
-  struct stat st;
-  if (::stat(prefix.c_str(), &st) != 0)
-    return false;
-  char lockPath[128];
-  std::snprintf(lockPath, sizeof lockPath, "/tmp/.wine-%u/server-%llx-%llx/lock",
-                unsigned(::getuid()), static_cast<unsigned long long>(st.st_dev),
-                static_cast<unsigned long long>(st.st_ino));
+// Whether a wineserver runs for the prefix. It holds a write lock on byte 0 of the file "lock" in
+// its server directory, which Wine names after the prefix's device and inode. Upstream Wine keeps
+// that directory in /tmp/.wine-<uid>; Debian's Wine in a private directory below /tmp whose name
+// it writes into the prefix's file "wineserver". Both places are probed.
+struct WineserverProbe {
+  enum State { NotRunning, Running, Unknown } state = NotRunning;
+  std::string reason; // for the user, when not NotRunning
+};
+
+std::string ErrorText(int error) {
+  return std::strerror(error);
+}
+
+std::string WineRunningText(const std::string& prefix, long pid) {
+  std::string text = "Wine is running for the prefix " + prefix;
+  if (pid > 0)
+    text += " (wineserver, process " + std::to_string(pid) + ")";
+  return text + ": close the game and Wine first (wineserver -k ends Wine), then try again.";
+}
+
+std::string CannotTellText(const std::string& prefix, const std::string& why) {
+  return "Cannot tell whether Wine is running for the prefix " + prefix + " (" + why +
+         "): close the game and Wine first, then try again.";
+}
+
+// Probes one server directory's lock file.
+WineserverProbe ProbeLock(const std::string& prefix, const std::string& lockPath) {
   short probe = F_WRLCK;
-  int fd = ::open(lockPath, O_RDWR | O_CLOEXEC);
-  if (fd < 0) {
+  int fd = ::open(lockPath.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0 && errno == EACCES) {
     probe = F_RDLCK; // conflicts with a write lock just the same
-    fd = ::open(lockPath, O_RDONLY | O_CLOEXEC);
+    fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   }
-  if (fd < 0)
-    return false;
+  if (fd < 0) {
+    // No server directory, or no lock in it: no server has run there, or it has ended.
+    if (errno == ENOENT || errno == ENOTDIR)
+      return {};
+    return {WineserverProbe::Unknown, CannotTellText(prefix, lockPath + ": " + ErrorText(errno))};
+  }
   struct flock lock = {};
   lock.l_type = probe;
   lock.l_whence = SEEK_SET;
   lock.l_start = 0;
   lock.l_len = 1;
   int result = ::fcntl(fd, F_GETLK, &lock);
+  int error = errno;
   ::close(fd);
-  return result == 0 && lock.l_type == F_WRLCK;
+  if (result != 0)
+    return {WineserverProbe::Unknown, CannotTellText(prefix, lockPath + ": " + ErrorText(error))};
+  if (lock.l_type == F_WRLCK)
+    return {WineserverProbe::Running, WineRunningText(prefix, long(lock.l_pid))};
+  return {};
+}
+
+// The name of Debian's private server directory from the prefix's "wineserver" file. nullopt when
+// the file is absent, or when it cannot be read (then `why` says why). Never blocks: the file is
+// opened without waiting and must be a regular file.
+std::optional<std::string> PrivateServerDirName(const std::string& prefix, std::string& why) {
+  std::string path = prefix + "/wineserver";
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    if (errno == ENOENT)
+      return std::nullopt;
+    why = path + ": " + ErrorText(errno);
+    return std::nullopt;
+  }
+  struct stat st;
+  char text[256];
+  ssize_t n = -1;
+  if (::fstat(fd, &st) != 0)
+    why = path + ": " + ErrorText(errno);
+  else if (!S_ISREG(st.st_mode))
+    why = path + ": not a regular file";
+  else if ((n = ::read(fd, text, sizeof text)) < 0)
+    why = path + ": " + ErrorText(errno);
+  ::close(fd);
+  if (n < 0)
+    return std::nullopt;
+  std::string name(text, std::size_t(n));
+  while (!name.empty() && static_cast<unsigned char>(name.back()) <= ' ')
+    name.pop_back();
+  // One directory name, nothing that could lead elsewhere.
+  if (name.empty() || name == "." || name == ".." ||
+      name.find_first_of(std::string_view("/\0", 2)) != std::string::npos) {
+    why = path + ": not the name of a server directory";
+    return std::nullopt;
+  }
+  return name;
+}
+
+WineserverProbe ProbeWineserver(const std::string& prefix) {
+  struct stat st;
+  if (::stat(prefix.c_str(), &st) != 0)
+    return {};
+  char serverName[64];
+  std::snprintf(serverName, sizeof serverName, "/server-%llx-%llx/lock",
+                static_cast<unsigned long long>(st.st_dev),
+                static_cast<unsigned long long>(st.st_ino));
+  WineserverProbe upstream =
+      ProbeLock(prefix, "/tmp/.wine-" + std::to_string(::getuid()) + serverName);
+  if (upstream.state == WineserverProbe::Running)
+    return upstream;
+  std::string why;
+  auto privateDir = PrivateServerDirName(prefix, why);
+  if (!why.empty())
+    return {WineserverProbe::Unknown, CannotTellText(prefix, why)};
+  if (privateDir) {
+    WineserverProbe debian = ProbeLock(prefix, "/tmp/" + *privateDir + serverName);
+    if (debian.state != WineserverProbe::NotRunning)
+      return debian;
+  }
+  return upstream;
 }
 
 // The exclusive lock on the file beside a hive that orders the changes of several programs.
@@ -220,9 +308,10 @@ class HiveLock {
 public:
   explicit HiveLock(const std::string& hivePath) {
     auto slash = hivePath.find_last_of('/');
-    std::string lockPath =
-        hivePath.substr(0, slash + 1) + "." + hivePath.substr(slash + 1) + ".lock";
-    fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    path_ = hivePath.substr(0, slash + 1) + "." + hivePath.substr(slash + 1) + ".lock";
+    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0)
+      error_ = ErrorText(errno);
   }
   ~HiveLock() {
     if (fd_ >= 0)
@@ -231,7 +320,8 @@ public:
   HiveLock(const HiveLock&) = delete;
   HiveLock& operator=(const HiveLock&) = delete;
 
-  // Waits a while for another writer to finish; false when the lock cannot be had.
+  // Waits a while for another writer to finish; false when the lock cannot be had, and then
+  // Failure() says why.
   bool Acquire() {
     if (fd_ < 0)
       return false;
@@ -239,15 +329,27 @@ public:
     for (;;) {
       if (::flock(fd_, LOCK_EX | LOCK_NB) == 0)
         return true;
-      if (errno != EWOULDBLOCK && errno != EINTR)
+      if (errno != EWOULDBLOCK && errno != EINTR) {
+        error_ = ErrorText(errno);
         return false;
-      if (std::chrono::steady_clock::now() > deadline)
+      }
+      if (std::chrono::steady_clock::now() > deadline) {
+        error_.clear();
         return false;
+      }
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   }
+  std::string Failure() const {
+    if (error_.empty())
+      return "The registry file is in use by another program (" + path_ +
+             " stays locked); try again when it has finished.";
+    return "Cannot lock the registry file (" + path_ + "): " + error_;
+  }
 
 private:
+  std::string path_;
+  std::string error_;
   int fd_ = -1;
 };
 
@@ -259,14 +361,26 @@ bool ModifyHive(const std::string& home, const HiveFile& file, ChangeFn&& change
   std::error_code error;
   std::filesystem::create_directories(home, error);
   HiveLock lock(file.path);
-  if (!lock.Acquire())
+  if (!lock.Acquire()) {
+    SetLastRegistryError(lock.Failure());
     return false;
-  if (WineserverRunning(home))
+  }
+  if (WineserverProbe wine = ProbeWineserver(home); wine.state != WineserverProbe::NotRunning) {
+    SetLastRegistryError(wine.reason);
     return false;
+  }
   // Read again under the lock: another writer may have come first.
   auto hive = LoadHive(file);
-  if (!hive || !hive->IsValid())
-    return false; // unreadable, or not a hive Wine would load: leave it alone
+  if (!hive) {
+    SetLastRegistryError("Cannot read the registry file " + file.path + ": " +
+                         ErrorText(errno));
+    return false;
+  }
+  if (!hive->IsValid()) {
+    // Not a hive Wine would load: leave it alone.
+    SetLastRegistryError("The registry file " + file.path + " is not a Wine registry file.");
+    return false;
+  }
   switch (change(*hive)) {
   case Change::Failed:
     return false;
@@ -275,7 +389,11 @@ bool ModifyHive(const std::string& home, const HiveFile& file, ChangeFn&& change
   case Change::Changed:
     break;
   }
-  return WriteFileAtomically(file.path, hive->Text());
+  if (!WriteFileAtomically(file.path, hive->Text())) {
+    SetLastRegistryError("Cannot write the registry file " + file.path + ": " + ErrorText(errno));
+    return false;
+  }
+  return true;
 }
 
 // Where a key path of a root lives.
@@ -329,9 +447,16 @@ public:
   }
 
   bool SetValue(const std::string& name, const RegValue& value) override {
+    SetLastRegistryError({});
     if (!writable_)
       return false;
     std::u16string name16 = Utf8ToUtf16(name);
+    // Writing what is stored already changes nothing: no lock, no wineserver check, no write.
+    if (auto hive = Load()) {
+      auto stored = hive->Value(path_, name16);
+      if (stored && stored->type == value.type && stored->data == value.data)
+        return true;
+    }
     return ModifyHive(home_, FileOf(home_, hive_), [&](WineHive& hive) {
       return hive.SetValue(path_, name16, value, FileTimeNow()) ? Change::Changed
                                                                 : Change::Unchanged;
@@ -391,6 +516,7 @@ public:
   }
 
   std::unique_ptr<RegistryKey> CreateKey(RootKey root, const std::string& path) override {
+    SetLastRegistryError({});
     std::string home = RegistryHome();
     Path elements = SplitKeyPath(path);
     if (root == RootKey::Users && elements.empty())
@@ -417,6 +543,7 @@ public:
   }
 
   bool DeleteKey(RootKey root, const std::string& path) override {
+    SetLastRegistryError({});
     std::string home = RegistryHome();
     Path elements = SplitKeyPath(path);
     if (elements.empty())

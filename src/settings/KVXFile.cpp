@@ -50,8 +50,13 @@ std::string Quoted(const char* text, const std::string& valueName) {
 [[noreturn]] void FailedGet(const std::string& valueName) {
   throw Error(Quoted("Failed to get data for", valueName));
 }
+// The registry's reason, when it gave one (Wine running for the prefix, say), goes on a second
+// line: the first alone does not tell the user what to do.
 [[noreturn]] void FailedSet(const std::string& valueName) {
-  throw Error(Quoted("Failed to set data for", valueName));
+  std::string text = Quoted("Failed to set data for", valueName);
+  if (std::string reason = platform::LastRegistryError(); !reason.empty())
+    text += "\n" + reason;
+  throw Error(text);
 }
 
 // A REG_DWORD's number. Data shorter than four bytes is taken as the bytes there are.
