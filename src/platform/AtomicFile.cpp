@@ -413,6 +413,8 @@ public:
 
   bool Begin() {
     DWORD attributes = GetFileAttributesW(target_.c_str());
+    std::wstring dir = target_.substr(0, target_.find_last_of(L"\\/") + 1);
+    std::wstring name = target_.substr(dir.size());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
       DWORD error = GetLastError();
       if (error != ERROR_FILE_NOT_FOUND)
@@ -427,14 +429,25 @@ public:
         return false;
       }
       exists_ = true;
+      attributes_ = attributes;
+      // The file keeps its name as it is written: "uo.cfg" stays "uo.cfg" when "UO.CFG" is saved.
+      WIN32_FIND_DATAW found;
+      HANDLE find = FindFirstFileW(target_.c_str(), &found);
+      if (find != INVALID_HANDLE_VALUE) {
+        FindClose(find);
+        name = found.cFileName;
+        target_ = dir + name;
+      }
     }
     if (Inject(FileStep::Create, path_))
       return false;
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
+      // Named as on other hosts, so that either build cleans up after the other on a game
+      // directory they share, and nobody else's "<name>.<digits>.tmp" is taken for ours.
       wchar_t suffix[16];
       swprintf(suffix, 16, L".%08x.tmp", static_cast<unsigned>(random()));
-      std::wstring temp = target_ + suffix;
+      std::wstring temp = dir + L"." + name + suffix;
       file_.reset(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
       if (file_.valid()) {
@@ -469,6 +482,15 @@ public:
       return Fail();
     if (Inject(FileStep::Rename, path_))
       return false;
+    // A hidden file stays hidden, also where ReplaceFile does not carry the attributes over (the
+    // plain move below; Wine). The archive bit is the new file's own: it has changed.
+    constexpr DWORD kKept =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    if (exists_ && (attributes_ & kKept)) {
+      DWORD own = GetFileAttributesW(temp_.c_str());
+      if (own != INVALID_FILE_ATTRIBUTES)
+        SetFileAttributesW(temp_.c_str(), (own & ~FILE_ATTRIBUTE_NORMAL) | (attributes_ & kKept));
+    }
     // ReplaceFile keeps the replaced file's attributes and security; a plain move is the
     // fall-back where it cannot be used (some network shares).
     bool moved = exists_ && ReplaceFileW(target_.c_str(), temp_.c_str(), nullptr,
@@ -486,6 +508,7 @@ private:
   std::wstring temp_;
   Handle file_;
   bool exists_ = false;
+  DWORD attributes_ = 0;
 };
 
 class InputFile {
@@ -493,8 +516,11 @@ public:
   bool Open(const std::string& path) {
     if (Inject(FileStep::Open, path))
       return false;
-    file_.reset(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // Sharing deletion too: a reader must not stop another write's replacement of the file
+    // (nor a copy of the file onto itself).
+    file_.reset(CreateFileW(Widen(path).c_str(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file_.valid() || Fail();
   }
   // Bytes read into the buffer, 0 at the end, -1 on error.
@@ -558,10 +584,10 @@ bool ReadFileBytes(const std::string& hostPath, std::string& bytes) {
 
 namespace {
 
-// "<name>.<8 hex digits>.tmp": the temporary files AtomicWriter makes.
+// ".<name>.<8 hex digits>.tmp": the temporary files AtomicWriter makes.
 bool IsTempName(std::wstring_view name) {
   constexpr std::size_t kSuffix = 13; // ".xxxxxxxx.tmp"
-  if (name.size() < 1 + kSuffix)
+  if (name.size() < 2 + kSuffix || name[0] != L'.')
     return false;
   std::wstring_view suffix = name.substr(name.size() - kSuffix);
   if (suffix[0] != L'.' || suffix.substr(9) != L".tmp")
