@@ -3,8 +3,11 @@
 
 #include "platform/Registry.h"
 
-#ifndef _WIN32
 #include <algorithm>
+
+#ifdef _WIN32
+#include "platform/Win32Text.h"
+#else
 #include <cerrno>
 #include <dirent.h>
 #include <sys/stat.h>
@@ -32,11 +35,23 @@ std::string ToHostPath(const std::string& path) {
 }
 
 std::string ToWindowsPath(const std::string& hostPath) {
-  std::string result = hostPath;
-  for (char& c : result)
-    if (c == '/')
-      c = '\\';
-  return result;
+  // A full path, as on other hosts: the game reads the name later, from another current
+  // directory. Separators become backslashes, "." and ".." are resolved.
+  const std::wstring wide = Widen(hostPath.empty() ? std::string(".\\") : hostPath);
+  std::wstring full(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD n = GetFullPathNameW(wide.c_str(), DWORD(full.size()), full.data(), nullptr);
+    if (n == 0) {
+      std::string result = hostPath;
+      std::replace(result.begin(), result.end(), '/', '\\');
+      return result;
+    }
+    if (n < full.size()) {
+      full.resize(n);
+      return Narrow(full);
+    }
+    full.resize(n);
+  }
 }
 
 #else
