@@ -30,12 +30,9 @@ char SeparatorOf(const std::string& text) {
 #endif
 }
 
+// Both end a directory's name on Windows too: the Win32 API takes either.
 bool IsSeparator(char c) {
-#ifdef _WIN32
-  return c == '\\';
-#else
   return c == '\\' || c == '/';
-#endif
 }
 
 } // namespace
