@@ -5,6 +5,7 @@
 #include "CoreTestSupport.h"
 #include "platform/Error.h"
 #include "settings/KVXFile.h"
+#include "support/TestRegistry.h"
 
 namespace qv {
 namespace {
@@ -15,12 +16,9 @@ const char* const kGameKey = "\\SOFTWARE\\Origin Worlds Online\\Ultima Online\\1
 const char* const kConfigsKey = "\\SOFTWARE\\Quorvel\\UOXConfigs";
 const char* const kFontKey = "\\SOFTWARE\\Quorvel\\PrinterFont";
 
-// A registry of its own in a temporary registry home, and a game directory.
+// A registry of its own and a game directory.
 class StartUpTest : public ::testing::Test {
 protected:
-  void SetUp() override { setenv("QUORVEL_REGISTRY", home.path().c_str(), 1); }
-  void TearDown() override { unsetenv("QUORVEL_REGISTRY"); }
-
   TKVXFile Store() { return TKVXFile("HKEY_LOCAL_MACHINE", skRegistry); }
   void InstallGame() { Store().WriteText(kGameKey, "ExePath", game.dir() + "client.exe"); }
   void PutGameFiles(const std::string& tag) {
@@ -30,7 +28,7 @@ protected:
   }
   std::string Game(const std::string& relative) { return test::ReadBytes(game.path() / relative); }
 
-  test::TempDir home;
+  test::TestRegistry registry;
   test::TempDir game;
   MainState state;
 };
@@ -43,7 +41,11 @@ TEST_F(StartUpTest, EmptyRegistryGivesTheDefaults) {
   EXPECT_EQ(state.printerFont, PrinterFont{});
   EXPECT_EQ(state.spellNames.size(), 64u);
   ASSERT_FALSE(state.programDir.empty());
+#ifdef _WIN32
+  EXPECT_EQ(state.programDir.back(), '\\');
+#else
   EXPECT_EQ(state.programDir.back(), '/');
+#endif
 }
 
 TEST_F(StartUpTest, ReadsTheGameTheCurrentSetAndTheProgramsOptions) {

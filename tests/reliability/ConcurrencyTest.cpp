@@ -1,13 +1,18 @@
 // Several writers at once: two processes changing one hive, a running wineserver, two program
 // windows saving the same game.
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <future>
+#include <mutex>
 #include <string>
 #include <thread>
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -22,6 +27,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Processes made with fork, and the hive files and wineserver of the Wine registry.
+#ifndef _WIN32
 constexpr const char* kWritersKey = "\\SOFTWARE\\Quorvel\\Writers";
 
 TEST(ConcurrentWriters, TwoProcessesWritingOneHiveLoseNothing) {
@@ -129,7 +136,54 @@ TEST(ConcurrentWriters, RunningWineserverRefusesChangesAndTheHiveStaysAsItWas) {
   EXPECT_EQ(store.ReadText(kConfigsKey, "Current", ""), "Another Set");
 }
 
+#endif
+
 // A second window on the same game: its save of the set files waits for the first one's.
+#ifdef _WIN32
+// Without fork the other window is a thread: the Win32 lock, a file opened without sharing, keeps
+// out every other opener, in this process too.
+class SetLockHolder {
+public:
+  SetLockHolder(const std::string& qrvdat, std::chrono::milliseconds hold)
+      : thread_([this, qrvdat, hold] {
+          platform::DirectoryLock lock;
+          held_ = lock.Acquire(qrvdat, std::chrono::milliseconds(0));
+          ready_.set_value(held_);
+          std::unique_lock guard(mutex_);
+          stopped_.wait_for(guard, hold, [this] { return stop_; });
+        }) {}
+  ~SetLockHolder() {
+    {
+      std::lock_guard guard(mutex_);
+      stop_ = true;
+    }
+    stopped_.notify_all();
+    if (thread_.joinable())
+      thread_.join();
+  }
+  SetLockHolder(const SetLockHolder&) = delete;
+  SetLockHolder& operator=(const SetLockHolder&) = delete;
+
+  bool WaitReady() { return ready_.get_future().get(); }
+  // 0 once the hold ended after the lock was held, as a child's exit status.
+  int Wait() {
+    thread_.join();
+    return held_ ? 0 : 1;
+  }
+
+private:
+  std::promise<bool> ready_;
+  bool held_ = false;
+  std::mutex mutex_;
+  std::condition_variable stopped_;
+  bool stop_ = false;
+  std::thread thread_;
+};
+
+SetLockHolder HoldSetLock(const Installation& inst, std::chrono::milliseconds hold) {
+  return SetLockHolder((inst.GamePath() / "QRVDAT").string(), hold);
+}
+#else
 ChildProcess HoldSetLock(const Installation& inst, std::chrono::milliseconds hold) {
   const std::string qrvdat = (inst.GamePath() / "QRVDAT").string();
   return ChildProcess([qrvdat, hold](ChildProcess& self) {
@@ -140,13 +194,14 @@ ChildProcess HoldSetLock(const Installation& inst, std::chrono::milliseconds hol
     std::this_thread::sleep_for(hold);
   });
 }
+#endif
 
 TEST(ConcurrentWriters, SecondWindowsSaveWaitsForTheFirstOne) {
   Installation inst;
   inst.RegisterGame();
   MainState state = inst.Start();
   state.soundVol = 42;
-  ChildProcess other = HoldSetLock(inst, std::chrono::milliseconds(400));
+  auto other = HoldSetLock(inst, std::chrono::milliseconds(400));
   ASSERT_TRUE(other.WaitReady());
   EXPECT_TRUE(SaveCurrentSet(state));
   EXPECT_EQ(other.Wait(), 0);
@@ -157,10 +212,11 @@ TEST(ConcurrentWriters, SaveReportsCannotCreateFileWhileAnotherWindowHoldsTheSet
   Installation inst;
   inst.RegisterGame();
   MainState state = inst.Start();
-  const auto before = SnapshotTree(inst.GamePath());
   state.soundVol = 42;
-  ChildProcess other = HoldSetLock(inst, std::chrono::seconds(30));
+  auto other = HoldSetLock(inst, std::chrono::seconds(30));
   ASSERT_TRUE(other.WaitReady());
+  // After the other window took the lock: on Windows its lock is a file in QRVDAT.
+  const auto before = SnapshotTree(inst.GamePath());
   try {
     SaveCurrentSet(state);
     ADD_FAILURE() << "saved while another window saves";
@@ -170,6 +226,8 @@ TEST(ConcurrentWriters, SaveReportsCannotCreateFileWhileAnotherWindowHoldsTheSet
   EXPECT_EQ(TreeChanges(before, SnapshotTree(inst.GamePath())), std::vector<std::string>{});
 }
 
+// Two saving processes.
+#ifndef _WIN32
 TEST(ConcurrentWriters, TwoWindowsSavingAtOnceNeverMixTheirSets) {
   Installation inst;
   inst.RegisterGame();
@@ -227,6 +285,7 @@ TEST(ConcurrentWriters, TwoWindowsSavingAtOnceNeverMixTheirSets) {
   EXPECT_EQ(second.Wait(), 0);
   EXPECT_TRUE(consistent());
 }
+#endif
 
 } // namespace
 } // namespace qv::test

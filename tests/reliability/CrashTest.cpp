@@ -8,9 +8,13 @@
 #include <string>
 #include <thread>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -23,6 +27,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// Saves killed at random moments need fork and kill.
+#ifndef _WIN32
 constexpr const char* kRoundKey = "\\SOFTWARE\\Quorvel\\Rounds";
 constexpr const char* kFiles[] = {"UO.CFG",        "MACROS.TXT",        "LOGIN.CFG",
                                   "QRVDAT/UO.001", "QRVDAT/MACROS.001", "QRVDAT/LOGIN.001"};
@@ -118,24 +124,66 @@ TEST(KilledSave, EveryFileIsTheOldOrTheNewVersionAndTheNextStartCleansUp) {
   std::printf("%d of %d kills left a temporary file behind\n", killedMidWrite, kKills);
 }
 
-// A file held by a write that still runs: locked, as the program's writes hold theirs.
-ChildProcess HoldFile(const fs::path& path) {
-  return ChildProcess([path](ChildProcess& self) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT, 0644);
-    if (fd < 0 || ::flock(fd, LOCK_EX) != 0)
-      throw std::runtime_error("cannot hold the file");
-    self.SignalReady();
-    for (;;)
-      ::pause();
-  });
-}
+#endif
+
+// A file held by a write that still runs, the way the program's writes hold theirs.
+#ifdef _WIN32
+// Open without sharing, in this process: nobody else can delete it meanwhile.
+class HeldFile {
+public:
+  explicit HeldFile(const fs::path& path)
+      : handle_(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+  ~HeldFile() { Release(); }
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  bool Held() const { return handle_ != INVALID_HANDLE_VALUE; }
+  void Release() {
+    if (Held())
+      CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+  }
+
+private:
+  HANDLE handle_;
+};
+#else
+// Locked by a child process.
+class HeldFile {
+public:
+  explicit HeldFile(const fs::path& path)
+      : child_([path](ChildProcess& self) {
+          int fd = ::open(path.c_str(), O_RDWR | O_CREAT, 0644);
+          if (fd < 0 || ::flock(fd, LOCK_EX) != 0)
+            throw std::runtime_error("cannot hold the file");
+          self.SignalReady();
+          for (;;)
+            ::pause();
+        }),
+        held_(child_.WaitReady()) {}
+  bool Held() const { return held_; }
+  void Release() {
+    child_.Kill();
+    child_.Wait();
+  }
+
+private:
+  ChildProcess child_;
+  bool held_;
+};
+
+#endif
 
 TEST(KilledSave, OnlyTheProgramsOwnUnheldTemporaryFilesAreRemoved) {
   Installation inst;
   inst.RegisterGame();
   const fs::path game = inst.GamePath();
-  const fs::path stale[] = {game / ".UO.CFG.0badcafe.tmp", game / "QRVDAT" / ".UO.001.12345678.tmp",
-                            inst.RegistryPath() / ".system.reg.abcdef01.tmp"};
+  std::vector<fs::path> stale = {game / ".UO.CFG.0badcafe.tmp",
+                                 game / "QRVDAT" / ".UO.001.12345678.tmp"};
+#ifndef _WIN32
+  // The registry's hive files are written the same way.
+  stale.push_back(inst.RegistryPath() / ".system.reg.abcdef01.tmp");
+#endif
   const fs::path kept[] = {game / "notes.tmp",
                            game / ".UO.CFG.tmp",
                            game / ".UO.CFG.ABCDEF01.tmp",
@@ -148,8 +196,8 @@ TEST(KilledSave, OnlyTheProgramsOwnUnheldTemporaryFilesAreRemoved) {
     WriteBytes(file, "someone else's");
   fs::create_directory(game / ".dir.12345678.tmp");
   const fs::path held = game / ".MACROS.TXT.0000abcd.tmp";
-  ChildProcess writer = HoldFile(held);
-  ASSERT_TRUE(writer.WaitReady());
+  HeldFile writer(held);
+  ASSERT_TRUE(writer.Held());
 
   MainState state;
   StartUp(state);
@@ -160,8 +208,7 @@ TEST(KilledSave, OnlyTheProgramsOwnUnheldTemporaryFilesAreRemoved) {
   EXPECT_TRUE(fs::is_directory(game / ".dir.12345678.tmp"));
   EXPECT_TRUE(fs::exists(held)) << "a running write's file was removed";
 
-  writer.Kill();
-  writer.Wait();
+  writer.Release();
   StartUp(state);
   EXPECT_FALSE(fs::exists(held));
 }

@@ -6,11 +6,13 @@
 #include <regex>
 #include <stdexcept>
 
+#ifndef _WIN32
 #include <csignal>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include "platform/WineHive.h"
 #include "settings/KVXFile.h"
@@ -19,6 +21,7 @@ namespace qv::test {
 
 namespace fs = std::filesystem;
 
+#ifndef _WIN32
 namespace {
 // Every save here flushes each file to disk; on a busy disk that makes the tests slow without
 // making them truer (a killed process loses nothing the page cache holds). So the temporary
@@ -44,12 +47,16 @@ ScopedEnv::~ScopedEnv() {
   else
     ::unsetenv(name_.c_str());
 }
+#endif
 
 Installation::Installation()
+#ifndef _WIN32
     : registry_("QUORVEL_REGISTRY", (tmp_.path() / "registry").string()),
       home_("HOME", (tmp_.path() / "home").string()),
       config_("XDG_CONFIG_HOME", (tmp_.path() / "home" / ".config").string()),
-      prefix_("WINEPREFIX", (tmp_.path() / "registry").string()) {
+      prefix_("WINEPREFIX", (tmp_.path() / "registry").string())
+#endif
+{
   // Others may need to walk in (tests that drop their privileges).
   fs::permissions(Root(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                               fs::perms::others_read | fs::perms::others_exec);
@@ -122,6 +129,28 @@ TreeSnapshot SnapshotTree(const fs::path& root) {
   std::error_code error;
   for (auto it = fs::recursive_directory_iterator(root, error);
        !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+#ifdef _WIN32
+    // Type, attributes (the read-only one shows as the write bits), size and contents.
+    std::error_code statError;
+    const fs::file_status status = it->symlink_status(statError);
+    if (statError)
+      continue;
+    std::string entry = std::to_string(int(status.type())) + "." +
+                        std::to_string(unsigned(status.permissions())) + ":";
+    if (status.type() == fs::file_type::regular) {
+      const auto size = fs::file_size(it->path(), statError);
+      if (size <= 1024 * 1024) {
+        const std::string bytes = ReadBytes(it->path());
+        entry +=
+            std::to_string(bytes.size()) + ":" + std::to_string(std::hash<std::string>{}(bytes));
+      } else {
+        // Big files: a replaced or rewritten file has another time.
+        entry +=
+            std::to_string(size) + ":" +
+            std::to_string(fs::last_write_time(it->path(), statError).time_since_epoch().count());
+      }
+    }
+#else
     struct stat st;
     if (::lstat(it->path().c_str(), &st) != 0)
       continue;
@@ -134,6 +163,7 @@ TreeSnapshot SnapshotTree(const fs::path& root) {
       entry += std::to_string(st.st_size) + ":" + std::to_string(st.st_ino) + ":" +
                std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
     }
+#endif
     tree[fs::relative(it->path(), root).string()] = entry;
   }
   return tree;
@@ -181,6 +211,7 @@ std::map<std::string, std::string> HiveContents(const fs::path& hiveFile) {
   return contents;
 }
 
+#ifndef _WIN32
 ChildProcess::ChildProcess(const std::function<void(ChildProcess& self)>& body) {
   if (::pipe(ready_) != 0)
     throw std::runtime_error("pipe");
@@ -240,5 +271,6 @@ int ChildProcess::Wait() {
   }
   return status_;
 }
+#endif
 
 } // namespace qv::test

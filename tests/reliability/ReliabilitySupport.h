@@ -11,15 +11,19 @@
 
 #include "core/MainProc.h"
 #include "support/TempDir.h"
+#include "support/TestRegistry.h"
 
 // A whole installation in a temporary folder: a game directory with its three files and QRVDAT,
 // a registry home that names the game, a home directory and a folder that no operation may touch.
-// The environment points the program at them for the test's lifetime.
+// The environment points the program at them for the test's lifetime. On Windows the registry is
+// the system's, redirected to empty keys of the test's own (TestRegistry), and the registry home
+// stays empty.
 namespace qv::test {
 
 inline constexpr const char* kGameKey = "\\SOFTWARE\\Origin Worlds Online\\Ultima Online\\1.0";
 inline constexpr const char* kConfigsKey = "\\SOFTWARE\\Quorvel\\UOXConfigs";
 
+#ifndef _WIN32
 // Sets an environment variable for a scope and puts the old value back.
 class ScopedEnv {
 public:
@@ -33,6 +37,7 @@ private:
   bool had_ = false;
   std::string old_;
 };
+#endif
 
 class Installation {
 public:
@@ -59,10 +64,14 @@ public:
 
 private:
   TempDir tmp_;
+#ifdef _WIN32
+  TestRegistry registry_;
+#else
   ScopedEnv registry_;
   ScopedEnv home_;
   ScopedEnv config_;
   ScopedEnv prefix_;
+#endif
 };
 
 // The game's three files with some content of each kind.
@@ -82,6 +91,8 @@ std::vector<std::string> TempFilesBelow(const std::filesystem::path& root);
 // The values of every key of a hive file, for comparing a hive before and after a change.
 std::map<std::string, std::string> HiveContents(const std::filesystem::path& hiveFile);
 
+// fork has no counterpart on Windows.
+#ifndef _WIN32
 // A child process running a function: it ends with status 0 when the function returns, 1 when it
 // throws. The parent can wait for a signal the child gives (Ready) and end it (Kill, Wait).
 class ChildProcess {
@@ -105,5 +116,6 @@ private:
   bool waited_ = false;
   int status_ = -1;
 };
+#endif
 
 } // namespace qv::test

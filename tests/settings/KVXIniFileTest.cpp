@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <filesystem>
 #include <functional>
-#include <sys/stat.h>
 
 #include "platform/Error.h"
 #include "platform/FileFaults.h"
@@ -296,7 +295,9 @@ TEST_F(IniStore, AFailedWriteLeavesTheOldFile) {
   EXPECT_EQ(left, std::vector<std::string>{"q.ini"});
 
   // A read-only file is not replaced.
-  chmod((dir.path() / "q.ini").c_str(), 0444);
+  std::filesystem::permissions(dir.path() / "q.ini", std::filesystem::perms::owner_read |
+                                                         std::filesystem::perms::group_read |
+                                                         std::filesystem::perms::others_read);
   EXPECT_EQ(ErrorText([&] { store.WriteFlag("S", "x", false); }),
             "Unable to write to " + Name("q.ini"));
   EXPECT_EQ(ReadBytes(dir.path() / "q.ini"), old);
