@@ -231,7 +231,8 @@ TEST_P(BrokenHive, StartsWithClearErrorsAndKeepsWhatTheHiveHeld) {
     MakeFirstRunCopies(state);
   } catch (const Error& error) {
     // A hive that Wine would not load is left alone: the write of the set's extension fails.
-    EXPECT_STREQ(error.what(), "Failed to set data for 'Ext'");
+    EXPECT_EQ(error.what(), "Failed to set data for 'Ext'\nThe registry file " + hive.string() +
+                                " is not a Wine registry file.");
     EXPECT_FALSE(valid);
   }
   if (!valid) {

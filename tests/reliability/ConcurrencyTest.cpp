@@ -123,7 +123,10 @@ TEST(ConcurrentWriters, RunningWineserverRefusesChangesAndTheHiveStaysAsItWas) {
       store.WriteText(kConfigsKey, "Current", "Another Set");
       ADD_FAILURE() << "written while the wineserver runs";
     } catch (const Error& error) {
-      EXPECT_STREQ(error.what(), "Failed to set data for 'Current'");
+      const std::string text = error.what();
+      EXPECT_EQ(text.substr(0, text.find('(')),
+                "Failed to set data for 'Current'\nWine is running for the prefix " +
+                    inst.RegistryPath().string() + " ");
     }
     // Reading goes on as usual.
     EXPECT_EQ(store.ReadText(kGameKey, "ExePath", ""), inst.GameDir() + "client.exe");

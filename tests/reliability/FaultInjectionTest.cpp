@@ -259,7 +259,9 @@ TEST_P(HiveFaults, HiveKeptStoreErrorShownNextWriteWorks) {
       store.WriteText(kConfigsKey, "Current", "Second Set");
       ADD_FAILURE() << "the write went through";
     } catch (const Error& error) {
-      EXPECT_STREQ(error.what(), "Failed to set data for 'Current'");
+      // The reason goes on a second line.
+      EXPECT_EQ(error.what(), "Failed to set data for 'Current'\nCannot write the registry file " +
+                                  hive.string() + ": " + std::strerror(GetParam().error));
     }
   }
   EXPECT_EQ(ReadBytes(hive), old);

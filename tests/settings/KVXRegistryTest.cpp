@@ -229,16 +229,21 @@ TEST_F(RegistryStore, RefusedWritesFail) {
   store.WriteText(kConfigs + "\\Original Configuration", "Ext", "001");
   const std::string hive = Machine();
   chmod(registry.MachineHive().c_str(), 0444);
+  // The store's text, and the reason on a second line.
+  const std::string reason =
+      "\nCannot write the registry file " + registry.MachineHive().string() + ": Permission denied";
 
   EXPECT_EQ(ErrorText([&] { store.WriteText(kConfigs, "Current", "x"); }),
-            "Failed to set data for 'Current'");
+            "Failed to set data for 'Current'" + reason);
   EXPECT_EQ(ErrorText([&] { store.WriteNumber(kConfigs + "\\New", "NextExt", 2); }),
-            "Failed to set data for 'NextExt'");
+            "Failed to set data for 'NextExt'" + reason);
   EXPECT_EQ(ErrorText([&] { store.WriteFlag("\\SOFTWARE\\Quorvel", "UOXSupport", true); }),
-            "Failed to set data for 'UOXSupport'");
+            "Failed to set data for 'UOXSupport'" + reason);
   // A key that stays is reported rather than shown as removed.
   EXPECT_EQ(ErrorText([&] { store.RemoveKey(kConfigs + "\\Original Configuration"); }),
-            "Failed to set data for '" + kConfigs + "\\Original Configuration'");
+            "Failed to set data for '" + kConfigs + "\\Original Configuration'" + reason);
+  // Writing what is stored already is no change, and no failure.
+  EXPECT_NO_THROW(store.WriteText(kConfigs + "\\Original Configuration", "Ext", "001"));
   // Reads go on.
   EXPECT_EQ(store.ReadText(kConfigs + "\\Original Configuration", "Ext", ""), "001");
   EXPECT_EQ(Machine(), hive);
@@ -250,7 +255,9 @@ TEST_F(RegistryStore, AHomeThatCannotHoldHivesRefusesWrites) {
   TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
   EXPECT_EQ(store.ReadText(kConfigs, "Current", "d"), "d");
   EXPECT_EQ(ErrorText([&] { store.WriteText(kConfigs, "Current", "x"); }),
-            "Failed to set data for 'Current'");
+            "Failed to set data for 'Current'\nCannot lock the registry file (" +
+                (registry.Home() / "plain-file" / "home" / ".system.reg.lock").string() +
+                "): Not a directory");
   std::vector<std::string> list{"stale"};
   store.ListSubKeys(kConfigs, list);
   EXPECT_TRUE(list.empty());
