@@ -42,7 +42,9 @@ std::string LinkBlock(const std::string& path, std::u16string_view target) {
   for (auto byte : Utf16(target.substr(0))) {
     char buffer[4];
     std::snprintf(buffer, sizeof buffer, "%02x", unsigned(byte));
-    hex += (hex.empty() ? "" : ",") + std::string(buffer);
+    if (!hex.empty())
+      hex += ',';
+    hex += buffer;
   }
   hex.resize(hex.size() - 6); // no terminating zero in a link value
   return "\n[" + path + "] 1796762388\n#link\n\"SymbolicLinkValue\"=hex(6):" + hex + "\n";

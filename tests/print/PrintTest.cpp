@@ -109,8 +109,9 @@ MacroGridRow GridRow(const std::string& key, bool alt, bool ctrl, bool shift) {
 std::vector<std::string> ManyMacros(int count) {
   std::vector<std::string> lines;
   for (int i = 0; i < count; ++i) {
-    lines.push_back("K" + std::to_string(i) + " 0 0 0");
-    lines.push_back("Say " + std::to_string(i));
+    const std::string number = std::to_string(i);
+    lines.push_back("K" + number + " 0 0 0");
+    lines.push_back("Say " + number);
     lines.push_back("########");
   }
   return lines;
@@ -118,8 +119,10 @@ std::vector<std::string> ManyMacros(int count) {
 
 std::vector<MacroGridRow> GridOf(int count) {
   std::vector<MacroGridRow> grid;
-  for (int i = 0; i < count; ++i)
-    grid.push_back(GridRow("K" + std::to_string(i) + " ", false, false, false));
+  for (int i = 0; i < count; ++i) {
+    const std::string number = std::to_string(i);
+    grid.push_back(GridRow("K" + number + " ", false, false, false));
+  }
   return grid;
 }
 
