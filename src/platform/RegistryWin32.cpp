@@ -2,6 +2,8 @@
 // being 32-bit programs, keep their entries.
 #include "platform/Registry.h"
 
+#include <string>
+
 #include "platform/Win32Text.h"
 
 namespace qv::platform {
@@ -24,6 +26,23 @@ HKEY RootHandle(RootKey root) {
     return HKEY_DYN_DATA;
   }
   return HKEY_CURRENT_USER;
+}
+
+// True on success; otherwise records the system's reason ("Access is denied.") for the user.
+bool Succeeded(LSTATUS status) {
+  if (status == ERROR_SUCCESS)
+    return true;
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, DWORD(status), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string reason = length ? Narrow(text, length) : "error " + std::to_string(status);
+  if (text)
+    LocalFree(text);
+  while (!reason.empty() && static_cast<unsigned char>(reason.back()) <= ' ')
+    reason.pop_back();
+  SetLastRegistryError("The registry refused the change: " + reason);
+  return false;
 }
 
 // The API takes sub-key paths without a leading backslash.
@@ -62,9 +81,10 @@ public:
   }
 
   bool SetValue(const std::string& name, const RegValue& value) override {
-    return RegSetValueExW(key_, Widen(name).c_str(), 0, value.type,
-                          value.data.empty() ? nullptr : value.data.data(),
-                          DWORD(value.data.size())) == ERROR_SUCCESS;
+    SetLastRegistryError({});
+    return Succeeded(RegSetValueExW(key_, Widen(name).c_str(), 0, value.type,
+                                    value.data.empty() ? nullptr : value.data.data(),
+                                    DWORD(value.data.size())));
   }
 
   std::vector<std::string> SubKeyNames() override {
@@ -106,16 +126,18 @@ public:
   }
 
   std::unique_ptr<RegistryKey> CreateKey(RootKey root, const std::string& path) override {
+    SetLastRegistryError({});
     HKEY key = nullptr;
-    if (RegCreateKeyExW(RootHandle(root), SubKey(path).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    if (!Succeeded(RegCreateKeyExW(RootHandle(root), SubKey(path).c_str(), 0, nullptr,
+                                   REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | KEY_WOW64_32KEY,
+                                   nullptr, &key, nullptr)))
       return nullptr;
     return std::make_unique<Win32Key>(key);
   }
 
   bool DeleteKey(RootKey root, const std::string& path) override {
-    return RegDeleteKeyExW(RootHandle(root), SubKey(path).c_str(), KEY_WOW64_32KEY, 0) ==
-           ERROR_SUCCESS;
+    SetLastRegistryError({});
+    return Succeeded(RegDeleteKeyExW(RootHandle(root), SubKey(path).c_str(), KEY_WOW64_32KEY, 0));
   }
 };
 

@@ -305,9 +305,11 @@ TEST_P(HostileSetName, StoredListedAndChosenExactlyTheHiveStaysSound) {
       store.WriteText(std::string(kConfigsKey) + "\\" + name, "Ext", "002");
       ADD_FAILURE() << "a key name of " << name.size() << " characters was stored";
     } catch (const Error& error) {
-      // The first line; a reason may follow on the next.
+      // The store's text, and the system's reason on the next line.
       const std::string text = error.what();
       EXPECT_EQ(text.substr(0, text.find('\n')), "Failed to set data for 'Ext'");
+      EXPECT_TRUE(text.substr(text.find('\n') + 1).starts_with("The registry refused the change: "))
+          << text;
     }
     std::vector<std::string> sets;
     store.ListSubKeys(kConfigsKey, sets);
