@@ -2,8 +2,38 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QPointer>
+#include <QProxyStyle>
 
 namespace qv {
+
+namespace {
+
+// Styles that open the list over the box (Fusion, GTK) show every item at once: a list of 86
+// keys ran the full height of the screen. Lists here drop down below the box and scroll past
+// maxVisibleItems() rows, as they do on Windows.
+class DropDownListStyle : public QProxyStyle {
+public:
+  using QProxyStyle::QProxyStyle;
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* returnData) const override {
+    if (hint == SH_ComboBox_Popup)
+      return 0;
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+  }
+};
+
+// One for every box, made on first use over the application's style and owned by the application.
+QStyle* DropDownStyle() {
+  static QPointer<QStyle> style;
+  if (!style) {
+    style = new DropDownListStyle(QApplication::style()->name());
+    style->setParent(qApp);
+  }
+  return style;
+}
+
+} // namespace
 
 QStringList TKVXComboBox::ItemsOf(TBoxTypes boxType) {
   switch (boxType) {
@@ -39,6 +69,7 @@ QString TKVXComboBox::CodeOf(const QString& item) {
 }
 
 TKVXComboBox::TKVXComboBox(QWidget* parent) : QComboBox(parent) {
+  setStyle(DropDownStyle());
   resize(width(), 21);
   setKVXEnabled(true);
   m_savedValue = m_valueDefault;

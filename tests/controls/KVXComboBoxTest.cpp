@@ -1,5 +1,6 @@
 #include "controls/KVXStCtl.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTest>
@@ -199,4 +200,22 @@ TEST(KVXComboBoxHint, SuffixFollowsScrollable) {
   EXPECT_EQ(box.cursor().shape(), Qt::ArrowCursor);
   EXPECT_TRUE(box.toolTip().isEmpty());
   EXPECT_TRUE(box.statusTip().isEmpty());
+}
+
+TEST(KVXComboBoxList, ALongListDropsDownWithMaxVisibleItemsRowsAndScrolls) {
+  TKVXComboBox box;
+  for (int i = 0; i < 86; ++i)
+    box.addItem(QStringLiteral("Key %1").arg(i));
+  box.setMaxVisibleItems(16);
+  box.show();
+  box.setCurrentIndex(40);
+  box.showPopup();
+  QAbstractItemView* list = box.view();
+  ASSERT_TRUE(list->isVisible());
+  const int row = list->sizeHintForRow(0);
+  EXPECT_LE(list->height(), 17 * row);
+  EXPECT_GE(list->height(), 12 * row);
+  // Below the box, not over it.
+  EXPECT_GE(list->mapToGlobal(QPoint(0, 0)).y(), box.mapToGlobal(QPoint(0, box.height())).y() - 2);
+  box.hidePopup();
 }
