@@ -11,8 +11,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -39,15 +39,29 @@ private:
   std::vector<char*> pointers_;
 };
 
-pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-            posix_spawn_file_actions_t* actions) {
+// Starts argv[0], found on PATH, with `env`; its output goes to `out`. It dies with this process:
+// a case that ctest ends for taking too long leaves no X server or program behind.
+pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>& env, int out) {
   CStrings args(argv);
   CStrings envp(env);
-  pid_t pid = -1;
-  const int error =
-      posix_spawnp(&pid, argv.at(0).c_str(), actions, nullptr, args.get(), envp.get());
-  if (error != 0)
-    throw std::runtime_error("cannot start " + argv[0] + ": " + std::strerror(error));
+  const int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  const pid_t parent = getpid();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent)
+      _exit(127);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(out, 2);
+    execvpe(args.get()[0], args.get(), envp.get());
+    _exit(127);
+  }
+  const int error = errno;
+  if (in >= 0)
+    close(in);
+  if (pid < 0)
+    throw std::runtime_error("cannot start " + argv.at(0) + ": " + std::strerror(error));
   return pid;
 }
 
@@ -126,20 +140,14 @@ RunResult RunToEnd(const std::vector<std::string>& argv, const std::vector<std::
   int out[2];
   if (pipe2(out, O_CLOEXEC) != 0)
     throw std::runtime_error("pipe failed");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 2);
   pid_t pid = -1;
   try {
-    pid = Spawn(argv, env, &actions);
+    pid = Spawn(argv, env, out[1]);
   } catch (...) {
-    posix_spawn_file_actions_destroy(&actions);
     close(out[0]);
     close(out[1]);
     throw;
   }
-  posix_spawn_file_actions_destroy(&actions);
   close(out[1]);
 
   RunResult result;
@@ -182,18 +190,16 @@ RunResult RunToEnd(const std::vector<std::string>& argv, const std::vector<std::
 
 Child::Child(const std::vector<std::string>& argv, const std::vector<std::string>& env,
              const std::filesystem::path& log) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (out < 0)
+    throw std::runtime_error("cannot write " + log.string());
   try {
-    pid_ = Spawn(argv, env, &actions);
+    pid_ = Spawn(argv, env, out);
   } catch (...) {
-    posix_spawn_file_actions_destroy(&actions);
+    close(out);
     throw;
   }
-  posix_spawn_file_actions_destroy(&actions);
+  close(out);
 }
 
 Child::~Child() {
