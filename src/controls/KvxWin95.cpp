@@ -2,12 +2,89 @@
 
 #include "platform/Keyboard.h"
 
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QTabBar>
+#include <QWheelEvent>
 #include <qdrawutil.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace qv {
+
+// ---------------------------------------------------------------------------------------------
+// TKVXPageControl
+
+TKVXPageControl::TKVXPageControl(QWidget* parent) : QTabWidget(parent) {
+  tabBar()->installEventFilter(this);
+}
+
+bool TKVXPageControl::CanChange() {
+  return !m_onChanging || m_onChanging();
+}
+
+int TKVXPageControl::NextVisibleTab(int step, bool wrap) const {
+  const int n = count();
+  int index = currentIndex();
+  for (int i = 1; i < n; ++i) {
+    index += step;
+    if (wrap)
+      index = (index + n) % n;
+    else if (index < 0 || index >= n)
+      return -1;
+    if (isTabVisible(index) && isTabEnabled(index))
+      return index;
+  }
+  return -1;
+}
+
+bool TKVXPageControl::SelectNextPage(bool goForward) {
+  const int index = NextVisibleTab(goForward ? 1 : -1, true);
+  if (index < 0 || !CanChange())
+    return false;
+  setCurrentIndex(index);
+  return true;
+}
+
+bool TKVXPageControl::eventFilter(QObject* watched, QEvent* event) {
+  // The tab bar moves its selection before any signal could stop it, so the handler is asked
+  // here, before the tab bar sees the click or the wheel.
+  if (watched == tabBar()) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      const int index = tabBar()->tabAt(mouse->position().toPoint());
+      if (mouse->button() == Qt::LeftButton && index >= 0 && index != currentIndex() &&
+          !CanChange())
+        return true;
+      break;
+    }
+    case QEvent::Wheel: {
+      const QPoint delta = static_cast<QWheelEvent*>(event)->angleDelta();
+      const int along = std::abs(delta.y()) > std::abs(delta.x()) ? delta.y() : delta.x();
+      if (along != 0 && NextVisibleTab(along > 0 ? -1 : 1, false) >= 0 && !CanChange())
+        return true;
+      break;
+    }
+    default:
+      break;
+    }
+  }
+  return QTabWidget::eventFilter(watched, event);
+}
+
+void TKVXPageControl::keyPressEvent(QKeyEvent* event) {
+  // Ctrl+Tab and Ctrl+Shift+Tab, which QTabWidget turns into a page change.
+  const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+  if (tab && (event->modifiers() & Qt::ControlModifier) && count() > 1 && !CanChange()) {
+    event->accept();
+    return;
+  }
+  QTabWidget::keyPressEvent(event);
+}
 
 // ---------------------------------------------------------------------------------------------
 // TKVXTrackBar

@@ -8,16 +8,38 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QVector>
+#include <functional>
 
 namespace qv {
 
 // The main window's pages.
+//
+// A page change the user asks for (a click on a tab, the wheel over the tabs, Ctrl+Tab,
+// SelectNextPage) first asks the OnChanging handler; when it refuses, the tab does not move.
+// setCurrentIndex() from code does not ask.
 class TKVXPageControl : public QTabWidget, public TKVXHintHolder {
   Q_OBJECT
   Q_PROPERTY(QString Hint READ Hint WRITE setHint)
 public:
-  using QTabWidget::QTabWidget;
+  explicit TKVXPageControl(QWidget* parent = nullptr);
   void setHint(const QString& hint) { StoreHint(this, hint); }
+
+  // OnChanging: asked before the user leaves the current page; false keeps it.
+  void setOnChanging(std::function<bool()> handler) { m_onChanging = std::move(handler); }
+  // The next (or previous) visible tab, round from the last to the first; false when there is
+  // none or the change was refused.
+  bool SelectNextPage(bool goForward);
+
+protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+private:
+  bool CanChange();
+  // The visible tab `step` tabs away from the current one; -1 when there is none. Without
+  // `wrap` the search stops at either end, as the wheel does.
+  int NextVisibleTab(int step, bool wrap) const;
+  std::function<bool()> m_onChanging;
 };
 
 // A horizontal slider with tick marks below it (set the spacing with setTickInterval).
