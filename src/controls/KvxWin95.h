@@ -68,8 +68,9 @@ struct TStatusPanel {
 //   does when it is loaded, then centres and lowers the last three, lays out the widths and
 //   refreshes the key panels.
 // - UpdateKeyPanels() reads qv::platform::Keyboard().Toggles() into the last three panels and
-//   emits resized() first, on every call. The main window calls it on every key press and on
-//   activation; the bar itself only on construction, setPanels() and size changes.
+//   emits resized() first, on every call. The main window calls it on every key press and
+//   release (X switches a lock off on the key's release) and on activation; the bar itself only
+//   on construction, setPanels() and size changes.
 // - With fewer than three panels nothing is laid out and no key text is shown; addressing a
 //   panel that does not exist is ignored (getters give empty values).
 // QStatusBar's own message and widget functions are not used by this bar (it paints its

@@ -226,6 +226,12 @@ void TfrmMain::CreateMenu() {
 }
 
 void TfrmMain::ConnectPageHandlers() {
+  pageData->setOnChanging([this] {
+    bool AllowChange = true;
+    if (!RunAction([&] { pageDataChanging(AllowChange); }))
+      AllowChange = false;
+    return AllowChange;
+  });
   connect(pageData, &QTabWidget::currentChanged, this, Guarded([this](int) { pageDataChange(); }));
 }
 
@@ -273,7 +279,11 @@ void TfrmMain::FormCreate() {
   });
 
   qApp->installEventFilter(this);
-  connect(qApp, &QApplication::focusChanged, this, [this] { AppHint(); });
+  connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+    if (now && now != menuMain && now->window() == this)
+      lastControl = now;
+    AppHint();
+  });
   connect(TKVXHintNotifier::instance(), &TKVXHintNotifier::hintChanged, this,
           [this] { AppHint(); });
   connect(qApp, &QGuiApplication::applicationStateChanged, this,
@@ -369,6 +379,12 @@ void TfrmMain::PullPages() {
   PullServerPage();
 }
 
+void TfrmMain::pageDataChanging(bool& AllowChange) {
+  // Asked before the tab moves, so that a refusal leaves the tab on the page still shown.
+  if (pageData->currentWidget() == tabMacro)
+    AllowChange = StoreCheckedOutMacro();
+}
+
 void TfrmMain::pageDataChange() {
   QWidget* page = pageData->currentWidget();
   if (page == tabJournal)
@@ -454,44 +470,84 @@ TKVXButton* TfrmMain::MnemonicButton(const QKeyEvent* event) const {
   return nullptr;
 }
 
+bool TfrmMain::FirstKeyPass(const QKeyEvent* key, QWidget* widget) {
+  // A key the focused control leaves is offered to each of its parents in turn, the same event
+  // each time. Only the address tells that, and a later key may well get the same address, so
+  // the key is remembered only while its delivery can still go on.
+  const bool again = key == keyInDelivery && key->type() == keyInDeliveryType && keyOfferedTo &&
+                     keyOfferedTo->parentWidget() == widget;
+  // A key goes no further than the window (a drop-down list's pop-up is one).
+  keyInDelivery = widget->isWindow() ? nullptr : key;
+  keyInDeliveryType = key->type();
+  keyOfferedTo = widget;
+  return !again;
+}
+
+void TfrmMain::LeaveMenuBar() {
+  if (lastControl && lastControl->window() == this && lastControl->isVisible() &&
+      lastControl->isEnabled())
+    lastControl->setFocus(Qt::MenuBarFocusReason);
+  else
+    FocusFirstControl();
+}
+
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-  // A button's Alt key wins over the menu title with the same letter ("&Find" and "&File",
-  // "&Clear" and "&Configuration"), as it does on the native platform.
-  if (event->type() == QEvent::ShortcutOverride && watched->isWidgetType()) {
-    if (MnemonicButton(static_cast<QKeyEvent*>(event))) {
+  switch (event->type()) {
+  case QEvent::ShortcutOverride:
+    // Every key press, from the window system or a test, is announced by one: whatever key was
+    // on its way has arrived.
+    keyInDelivery = nullptr;
+    // A button's Alt key wins over the menu title with the same letter ("&Find" and "&File",
+    // "&Clear" and "&Configuration"), as it does on the native platform.
+    if (watched->isWidgetType() && MnemonicButton(static_cast<QKeyEvent*>(event))) {
       event->accept();
       return true;
     }
-  }
-  if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
     return QMainWindow::eventFilter(watched, event);
-  auto* key = static_cast<QKeyEvent*>(event);
-  auto* widget = static_cast<QWidget*>(watched);
-  // A key press the focused control leaves passes here again for each of its parents; only the
-  // first pass counts.
-  if (key == lastKey && lastKeyReceiver && lastKeyReceiver->parentWidget() == widget) {
-    lastKeyReceiver = widget;
+  case QEvent::KeyPress:
+  case QEvent::KeyRelease:
+    break;
+  default:
+    return QMainWindow::eventFilter(watched, event);
+  }
+  if (!watched->isWidgetType()) {
+    // A key from the window system reaches its QWindow before any widget: a new delivery.
+    keyInDelivery = nullptr;
     return false;
   }
-  lastKey = key;
-  lastKeyReceiver = widget;
+  auto* key = static_cast<QKeyEvent*>(event);
+  auto* widget = static_cast<QWidget*>(watched);
+  if (!FirstKeyPass(key, widget))
+    return false;
 
   AppMessage(key);
-  if (widget->window() != this || QApplication::activeModalWidget())
+  if (event->type() != QEvent::KeyPress || widget->window() != this ||
+      QApplication::activeModalWidget())
     return false;
   if (TKVXButton* button = MnemonicButton(key)) {
     // Clicked where the focus is, as the native platform does: the focus does not move.
     button->click();
     return true;
   }
-  const int page = pageData->currentIndex();
-  RunAction([&] { FormKeyDown(key); });
-  // The key goes on to the focused control, unless the page change has just hidden it: a control
-  // on a page the user left must not change unseen.
-  return pageData->currentIndex() != page && !widget->isVisible();
+  if (widget == menuMain && key->key() == Qt::Key_Escape &&
+      (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier &&
+      !QApplication::activePopupWidget()) {
+    // The menu bar keeps the focus after its menu closed, at times without knowing any more
+    // where it came from, and would use up every Esc: Esc asks to exit all the same.
+    LeaveMenuBar();
+    if (btnExit->isVisible() && btnExit->isEnabled())
+      btnExit->click();
+    return true;
+  }
+  // The page keys never reach the focused control: a list box on the page left would change
+  // unseen, and one on a page that may not be left would change instead of the page.
+  bool used = false;
+  RunAction([&] { used = FormKeyDown(key); });
+  return used;
 }
 
 void TfrmMain::AppMessage(QKeyEvent* /*event*/) {
+  // Also on the release: X switches a lock off when its key comes up.
   sbarHint->UpdateKeyPanels();
 }
 
@@ -539,25 +595,14 @@ bool TfrmMain::event(QEvent* event) {
   return QMainWindow::event(event);
 }
 
-void TfrmMain::FormKeyDown(QKeyEvent* event) {
+bool TfrmMain::FormKeyDown(QKeyEvent* event) {
+  if (event->key() != Qt::Key_PageDown && event->key() != Qt::Key_PageUp)
+    return false;
   if (IsMultiLineText(focusWidget()))
-    return;
-  int step = 0;
-  if (event->key() == Qt::Key_PageDown)
-    step = 1;
-  else if (event->key() == Qt::Key_PageUp)
-    step = -1;
-  else
-    return;
-  const int count = pageData->count();
-  int index = pageData->currentIndex();
-  for (int i = 0; i < count; ++i) {
-    index = (index + step + count) % count;
-    if (pageData->isTabVisible(index))
-      break;
-  }
-  // The page control's change event runs pageDataChange.
-  pageData->setCurrentIndex(index);
+    return false;
+  // Asks pageDataChanging first; the page control's change event runs pageDataChange.
+  pageData->SelectNextPage(event->key() == Qt::Key_PageDown);
+  return true;
 }
 
 } // namespace qv

@@ -71,12 +71,16 @@ public:
 
   void FormCreate();
   void FormShow();
-  // Key preview: Page Down / Page Up change the page. Never consumes the key.
-  void FormKeyDown(QKeyEvent* event);
+  // Key preview: Page Down / Page Up change the page, whatever the modifiers, and are used up
+  // (true) even when the page may not be left; in multi-line text they scroll the text.
+  bool FormKeyDown(QKeyEvent* event);
   // Asks "Are you sure you want to exit?"; CanClose false keeps the window open.
   void FormCloseQuery(bool& CanClose);
   void FormDestroy();
   void pageDataChange();
+  // Asked before the user changes the page; AllowChange false keeps the current one (the Macros
+  // page while its macro cannot be stored).
+  void pageDataChanging(bool& AllowChange);
   void btnSaveClick();
   void btnExitClick();
   void ViewPatchlog1Click();
@@ -85,8 +89,8 @@ public:
   void Options1Click();
   void Notes1Click();
   void About1Click();
-  // Application-wide handlers: a key press anywhere (lock-key panels), a hint change or focus
-  // change (the help line), activation (lock-key panels).
+  // Application-wide handlers: a key press or release anywhere (lock-key panels), a hint change
+  // or focus change (the help line), activation (lock-key panels).
   void AppMessage(QKeyEvent* event);
   void AppHint();
   void AppActivate();
@@ -304,11 +308,19 @@ private:
   void FocusFirstControl();
   // The visible button of the button panel whose Alt key this is, if any.
   TKVXButton* MnemonicButton(const QKeyEvent* event) const;
+  // False when the application-wide filter sees a key again on its way up the parents.
+  bool FirstKeyPass(const QKeyEvent* key, QWidget* widget);
+  // The focus from the menu bar back to the control that had it, which ends its keyboard mode.
+  void LeaveMenuBar();
 
   QPointer<QWidget> loadingWindow;
-  // The key press last seen by the application-wide filter and the widget it was offered to.
-  const QEvent* lastKey = nullptr;
-  QPointer<QWidget> lastKeyReceiver;
+  // The key event on its way up the parents and the widget it was last offered to; null
+  // between deliveries.
+  const QKeyEvent* keyInDelivery = nullptr;
+  int keyInDeliveryType = 0;
+  QPointer<QWidget> keyOfferedTo;
+  // The control of this window that last had the focus, the menu bar aside.
+  QPointer<QWidget> lastControl;
   bool shown = false;
   bool firstShowLoaded = false;
 };

@@ -4,13 +4,36 @@
 #include <QMenu>
 #include <QMenuBar>
 
+#include "platform/Keyboard.h"
 #include "ui/Log.h"
+#include <QTabBar>
+#include <algorithm>
 #include <filesystem>
+#include <tuple>
 
 namespace qv {
 namespace {
 
 using test::MainWindowTest;
+
+// A key as the window system hands it over: to an open pop-up (its focused widget), else to the
+// main window's focused control. The keys of a test all go through here, so that one key event
+// is built where the previous one was, as happens in the event loop.
+void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QWidget* target = QApplication::activePopupWidget();
+  if (target && target->focusWidget())
+    target = target->focusWidget();
+  if (!target)
+    target = frmMain->focusWidget() ? frmMain->focusWidget() : frmMain;
+  QTest::keyClick(target, key, modifiers);
+  QApplication::processEvents();
+}
+
+class FakeKeyboard : public platform::KeyboardState {
+public:
+  platform::KeyToggles toggles;
+  platform::KeyToggles Toggles() override { return toggles; }
+};
 
 struct PageButtons {
   QWidget* page;
@@ -134,6 +157,39 @@ TEST_F(MainWindowTest, PageDownDoesNotChangeTheControlOfThePageLeft) {
   EXPECT_EQ(window->cboxPage->Value(), "G");
 }
 
+TEST_F(MainWindowTest, PageKeysRightAfterADropDownListClosedChangeThePageNotTheList) {
+  Open();
+  struct Case {
+    QWidget* page;
+    TKVXComboBox* box;
+  };
+  const std::vector<Case> lists = {{window->tabSys, window->cboxPage},
+                                   {window->tabJournal, window->cboxJrnl},
+                                   {window->tabMacro, window->cboxKey}};
+  for (const Qt::Key close : {Qt::Key_Escape, Qt::Key_Return}) {
+    for (const Case& list : lists) {
+      SCOPED_TRACE(list.box->objectName().toStdString() +
+                   (close == Qt::Key_Escape ? " Esc" : " Enter"));
+      window->pageData->setCurrentWidget(list.page);
+      Focus(list.box);
+      const QString before = list.box->currentText();
+      list.box->showPopup();
+      ASSERT_TRUE(QApplication::activePopupWidget());
+      // The closing key ends its way at the pop-up, whose parent is the box: the next key, sent
+      // to the box, must not pass for the closing key going on up.
+      Key(close);
+      ASSERT_FALSE(QApplication::activePopupWidget());
+      Key(Qt::Key_PageUp);
+      EXPECT_NE(window->pageData->currentWidget(), list.page);
+      EXPECT_EQ(list.box->currentText(), before);
+    }
+  }
+  EXPECT_TRUE(messages.empty());
+  window->btnSave->click();
+  const std::string options = Get("UO.CFG");
+  EXPECT_NE(options.find("PageFlip=gdi\r\n"), std::string::npos) << options;
+}
+
 TEST_F(MainWindowTest, EveryWayOfClosingAsksAndNoKeepsTheEdits) {
   Open();
   const auto before = Snapshot();
@@ -194,16 +250,99 @@ TEST_F(MainWindowTest, StatusBarShowsTheFocusedControlsHelpLine) {
   EXPECT_EQ(window->sbarHint->PanelText(1), "Short");
 }
 
-TEST_F(MainWindowTest, EveryKeyPressRefreshesTheLockKeyPanelsOnce) {
+TEST_F(MainWindowTest, EveryKeyPressAndReleaseRefreshesTheLockKeyPanelsOnce) {
+  FakeKeyboard keyboard;
+  platform::SetKeyboardState(&keyboard);
+  struct Restore {
+    ~Restore() { platform::SetKeyboardState(nullptr); }
+  } restore;
   Open();
   int refreshed = 0;
   QObject::connect(window->sbarHint, &TKVXStatusBar::resized, [&refreshed] { ++refreshed; });
   Focus(window->edDPath);
-  // F5 is used by no control: it travels up to the window, and still counts once.
+  // F5 is used by no control: it travels up to the window, and still counts once each way.
   Press(Qt::Key_F5);
-  EXPECT_EQ(refreshed, 1);
-  Press(Qt::Key_CapsLock);
   EXPECT_EQ(refreshed, 2);
+
+  // Caps Lock and Num Lock on. X switches a lock off when its key comes up: the panel follows
+  // without another key.
+  keyboard.toggles = {true, true, false};
+  Press(Qt::Key_F5);
+  for (const auto& [lock, panel, text] :
+       {std::tuple{Qt::Key_CapsLock, 2, "CAP"}, std::tuple{Qt::Key_NumLock, 3, "NUM"}}) {
+    SCOPED_TRACE(text);
+    QTest::keyPress(window->edDPath, lock);
+    EXPECT_EQ(window->sbarHint->PanelText(panel), text);
+    (lock == Qt::Key_CapsLock ? keyboard.toggles.capsLock : keyboard.toggles.numLock) = false;
+    QTest::keyRelease(window->edDPath, lock);
+    EXPECT_EQ(window->sbarHint->PanelText(panel), "");
+  }
+}
+
+TEST_F(MainWindowTest, EscAsksToExitAlsoRightAfterAMenu) {
+  Open();
+  Focus(window->chkNot);
+  // The menu closed with Esc leaves the menu bar with the focus; the next Esc asks all the same.
+  Key(Qt::Key_F, Qt::AltModifier);
+  ASSERT_EQ(QApplication::activePopupWidget(), window->File1);
+  Key(Qt::Key_Escape);
+  ASSERT_FALSE(QApplication::activePopupWidget());
+  Key(Qt::Key_Escape);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, "Are you sure you want to exit?");
+  EXPECT_EQ(QApplication::focusWidget(), window->chkNot);
+
+  // A menu command (the notes, shown and closed): every Esc after it asks.
+  Key(Qt::Key_H, Qt::AltModifier);
+  ASSERT_EQ(QApplication::activePopupWidget(), window->Help1);
+  Key(Qt::Key_N);
+  ASSERT_FALSE(QApplication::activePopupWidget());
+  Key(Qt::Key_Escape);
+  Key(Qt::Key_Escape);
+  EXPECT_EQ(messages.size(), 3u);
+  EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, ARefusedPageChangeLeavesTheTabOnTheMacrosPage) {
+  Open();
+  window->pageData->setCurrentWidget(window->tabMacro);
+  window->btnAdd->click();
+  ASSERT_TRUE(window->macroCheckedOut);
+  QTabBar* tabs = window->pageData->tabBar();
+  const int macros = window->pageData->indexOf(window->tabMacro);
+  // The tab selected while the leave step's error is on the screen.
+  std::vector<int> tabBehindError;
+  ui::Hooks().message = [&](ui::MessageKind kind, const QString& caption, const QString& text) {
+    messages.push_back({kind, caption, text});
+    tabBehindError.push_back(tabs->currentIndex());
+    return false;
+  };
+
+  // The empty new macro has neither key nor modifier: Page Down and a click on the next tab are
+  // both refused, and the Key list does not take Page Down instead.
+  const QString key = window->cboxKey->currentText();
+  Key(Qt::Key_PageDown);
+  QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(macros + 1).center());
+  QApplication::processEvents();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[0].text, "Must select Alt, Ctrl, or Shift!");
+  EXPECT_EQ(messages[1].text, messages[0].text);
+  EXPECT_EQ(tabBehindError, (std::vector<int>{macros, macros}));
+  EXPECT_EQ(tabs->currentIndex(), macros);
+  EXPECT_EQ(window->pageData->currentWidget(), window->tabMacro);
+  EXPECT_TRUE(window->macroCheckedOut);
+  EXPECT_TRUE(window->pnlMacro->isAncestorOf(QApplication::focusWidget()));
+  EXPECT_EQ(window->cboxKey->currentText(), key);
+
+  // Once the macro can be stored, Page Down stores it and changes the page.
+  window->cboxKey->setCurrentIndex(window->cboxKey->findText("W"));
+  window->chkAlt->setChecked(true);
+  Key(Qt::Key_PageDown);
+  EXPECT_EQ(window->pageData->currentWidget(), window->tabJournal);
+  EXPECT_FALSE(window->macroCheckedOut);
+  EXPECT_NE(std::find(window->state.macroLines.begin(), window->state.macroLines.end(), "W 0 1 0"),
+            window->state.macroLines.end());
+  EXPECT_EQ(messages.size(), 2u) << LastMessage().toStdString();
 }
 
 TEST_F(MainWindowTest, SaveReportsSuccessAndWritesTheGameFiles) {
