@@ -6,9 +6,11 @@
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QGroupBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QScreen>
 #include <algorithm>
 #include <exception>
 
@@ -29,6 +31,7 @@ bool ShowRealMessage(MessageKind kind, const QString& caption, const QString& te
   QMessageBox box(ActiveParent());
   box.setWindowTitle(caption);
   box.setText(text);
+  KeepMessageLinesWhole(box);
   switch (kind) {
   case MessageKind::Information:
     box.setIcon(QMessageBox::Information);
@@ -37,9 +40,10 @@ bool ShowRealMessage(MessageKind kind, const QString& caption, const QString& te
     box.setIcon(QMessageBox::Warning);
     break;
   case MessageKind::Confirmation:
+  case MessageKind::ConfirmationDefaultNo:
     box.setIcon(QMessageBox::Question);
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::Yes);
+    box.setDefaultButton(kind == MessageKind::Confirmation ? QMessageBox::Yes : QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
   case MessageKind::Error:
   case MessageKind::GeneralError:
@@ -104,6 +108,19 @@ DialogHooks g_hooks = DefaultHooks();
 
 } // namespace
 
+void KeepMessageLinesWhole(QMessageBox& box) {
+  auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+  if (!label)
+    return;
+  const QFontMetrics metrics(label->font());
+  int widest = 0;
+  for (const QString& line : box.text().split(QLatin1Char('\n')))
+    widest = std::max(widest, metrics.horizontalAdvance(line));
+  const QScreen* screen = box.screen();
+  const int room = screen ? screen->availableGeometry().width() * 3 / 4 : 800;
+  label->setMinimumWidth(std::min(widest + 2, room));
+}
+
 DialogHooks& Hooks() {
   return g_hooks;
 }
@@ -126,6 +143,10 @@ void ShowWarning(const QString& text) {
 
 bool Confirm(const QString& text) {
   return g_hooks.message(MessageKind::Confirmation, QStringLiteral("Confirm"), text);
+}
+
+bool ConfirmDefaultNo(const QString& text) {
+  return g_hooks.message(MessageKind::ConfirmationDefaultNo, QStringLiteral("Confirm"), text);
 }
 
 void ShowGeneralError(const QString& text) {

@@ -7,6 +7,7 @@
 #include <optional>
 
 class QDialog;
+class QMessageBox;
 class QPrinter;
 class QWidget;
 
@@ -14,7 +15,15 @@ class QWidget;
 // tests answer them without a modal loop: a test replaces the matching member of Hooks().
 namespace qv::ui {
 
-enum class MessageKind { Information, Error, Warning, Confirmation, GeneralError };
+// ConfirmationDefaultNo: a Yes / No question whose Yes cannot be undone, with No as the default.
+enum class MessageKind {
+  Information,
+  Error,
+  Warning,
+  Confirmation,
+  ConfirmationDefaultNo,
+  GeneralError
+};
 
 struct OpenFileRequest {
   QString title;
@@ -49,6 +58,11 @@ void ShowError(const QString& text);
 void ShowWarning(const QString& text);
 // Yes / No; true for Yes.
 bool Confirm(const QString& text);
+// The same with No as the default button: Enter right after the question changes nothing.
+bool ConfirmDefaultNo(const QString& text);
+// Gives the box's text the width of its longest line, up to three quarters of the screen: Qt
+// would wrap a path at its dots ("...\QRVDAT\UO." / "001") in a box that has room for it.
+void KeepMessageLinesWhole(QMessageBox& box);
 // The general error box (caption "Quorvel") that reports an error ending a user action.
 void ShowGeneralError(const QString& text);
 

@@ -197,7 +197,8 @@ void TfrmMain::btnFindClick() {
 }
 
 void TfrmMain::btnClearClick() {
-  if (!ui::Confirm(QStringLiteral("Are you sure you want to clear you journal?")))
+  // The file's lines are gone for good: a quick Alt+C, Enter must not empty it.
+  if (!ui::ConfirmDefaultNo(QStringLiteral("Are you sure you want to clear you journal?")))
     return;
   memoJrnl->clear();
   UpdateFindCaption();

@@ -146,7 +146,8 @@ TEST_F(JournalPageTest, ClearAsksAndNoKeepsViewAndFile) {
   answers = {false};
   window->btnClear->click();
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].kind, ui::MessageKind::Confirmation);
+  // No is the default: Alt+C, Enter keeps the journal.
+  EXPECT_EQ(messages[0].kind, ui::MessageKind::ConfirmationDefaultNo);
   EXPECT_EQ(messages[0].text, "Are you sure you want to clear you journal?");
   EXPECT_EQ(window->memoJrnl->lineCount(), 200);
   EXPECT_EQ(Get("Journal.Log"), journal);
