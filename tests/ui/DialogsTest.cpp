@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFontMetricsF>
 #include <QLabel>
+#include <QMessageBox>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <string>
@@ -309,6 +310,19 @@ TEST_F(SmallDialogs, TheLoadingWindowShowsOnlyTheTwoTopLines) {
   // Esc does not close it; only the main window does.
   QTest::keyClick(&loading, Qt::Key_Escape);
   EXPECT_TRUE(loading.isVisible());
+}
+
+TEST(MessageBox, APathInTheTextIsNotWrappedWhereTheScreenHasRoom) {
+  QMessageBox box;
+  box.setText(QStringLiteral("Cannot create file C:\\Program Files (x86)\\Ultima Online\\QRVDAT\\"
+                             "UO.001\nPermission denied"));
+  KeepMessageLinesWhole(box);
+  box.show();
+  QApplication::processEvents();
+  auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+  ASSERT_NE(label, nullptr);
+  // Two lines of text, not three.
+  EXPECT_LT(label->height(), 3 * label->fontMetrics().lineSpacing());
 }
 
 } // namespace
