@@ -28,9 +28,11 @@ void TfrmMain::CreateServerPage(QWidget* tab) {
   memoNote->setFrameShape(QFrame::NoFrame);
   memoNote->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   memoNote->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // The second sentence is held together (no-break spaces): where the line does not fit the
+  // page, it wraps between the sentences rather than leave "caution." alone on a third line.
   memoNote->setLines({QStringLiteral("Login servers for Ultima Online"),
                       QStringLiteral("Editing these entries could prevent you from logging into "
-                                     "UO.  Please proceed with caution.")});
+                                     "UO.  Please\u00a0proceed\u00a0with\u00a0caution.")});
   QTextOption centred = memoNote->document()->defaultTextOption();
   centred.setAlignment(Qt::AlignHCenter);
   memoNote->document()->setDefaultTextOption(centred);

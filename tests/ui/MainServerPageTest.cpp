@@ -91,10 +91,13 @@ TEST_F(ServerPageTest, TheNoteIsReadOnlyAndNotATabStop) {
   EXPECT_FALSE(window->memoNote->Enabled());
   EXPECT_TRUE(window->memoNote->isReadOnly());
   EXPECT_FALSE(window->memoNote->focusPolicy() & Qt::TabFocus);
-  EXPECT_EQ(window->memoNote->Lines(),
-            (QStringList{"Login servers for Ultima Online",
-                         "Editing these entries could prevent you from logging into UO.  Please "
-                         "proceed with caution."}));
+  QStringList lines = window->memoNote->Lines();
+  ASSERT_EQ(lines.size(), 2);
+  // Shown with no-break spaces in the second sentence, so that it wraps as a whole.
+  lines[1].replace(QChar(0xA0), QLatin1Char(' '));
+  EXPECT_EQ(lines, (QStringList{"Login servers for Ultima Online",
+                                "Editing these entries could prevent you from logging into UO.  "
+                                "Please proceed with caution."}));
 }
 
 } // namespace
