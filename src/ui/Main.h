@@ -134,6 +134,7 @@ public:
 
   void CreateSystemPage(QWidget* tab);
   void PushSystemPage();
+  void FitInstallDirectory();
   void PullSystemPage();
   // Click and exit of chkSound and chkMusic: each volume bar is enabled with its box.
   void chkSoundExit();

@@ -1,9 +1,14 @@
 // The System Config page: install directory and version, and the client options of UO.CFG.
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QScreen>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include "controls/KVXStCtl.h"
@@ -180,6 +185,26 @@ void TfrmMain::CreateSystemPage(QWidget* tab) {
   });
 }
 
+// The install directory is shown whole: its field grows to the path (up to two thirds of the
+// screen's width), and the window with it.
+void TfrmMain::FitInstallDirectory() {
+  const QLineEdit* field = edUOIns->Edit();
+  // The frame, the text margins and the few pixels QLineEdit keeps on either side of the text.
+  const QMargins margins = field->textMargins();
+  const int padding = 2 * field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, field) +
+                      margins.left() + margins.right() + 8;
+  int need = field->fontMetrics().horizontalAdvance(edUOIns->Text()) + padding;
+  if (const QScreen* screen = this->screen())
+    need = std::min(need, screen->availableGeometry().width() * 2 / 3);
+  if (need <= field->width() || need <= edUOIns->minimumWidth())
+    return;
+  edUOIns->setMinimumWidth(need);
+  // The page's layout first, so that the window's size hint knows the page's new width.
+  if (QLayout* page = edUOIns->parentWidget()->layout())
+    page->activate();
+  FixWindowSize();
+}
+
 void TfrmMain::chkSoundExit() {
   slideSound->setEnabled(chkSound->isChecked());
   slideMusic->setEnabled(chkMusic->isChecked());
@@ -187,6 +212,7 @@ void TfrmMain::chkSoundExit() {
 
 void TfrmMain::PushSystemPage() {
   edUOIns->setText(FromUtf8(state.installDir));
+  FitInstallDirectory();
   edVer->setText(FromGameText(state.version));
   edDPath->setText(FromGameText(state.cdRomDataPath));
   edCache->setText(FromGameText(state.cacheSize));

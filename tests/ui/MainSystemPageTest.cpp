@@ -92,5 +92,23 @@ TEST_F(MainWindowTest, CacheTakesThreeDigitsAndTheInstallFieldsAreShownOnly) {
   EXPECT_EQ(window->edVer->Text(), version);
 }
 
+TEST_F(MainWindowTest, TheWholeInstallDirectoryIsShown) {
+  // Longer than the field's designed width.
+  const std::filesystem::path deep = game.path() / "Electronic Arts" / "Ultima Online Classic";
+  std::filesystem::create_directories(deep);
+  for (const char* file : {"UO.CFG", "MACROS.TXT", "LOGIN.CFG"})
+    std::filesystem::copy_file(game.path() / file, deep / file);
+  TKVXFile("HKEY_LOCAL_MACHINE", skRegistry)
+      .WriteText("\\SOFTWARE\\Origin Worlds Online\\Ultima Online\\1.0", "ExePath",
+                 deep.string() + "/client.exe");
+  Open();
+  const QLineEdit* field = window->edUOIns->Edit();
+  ASSERT_EQ(window->edUOIns->Text().toStdString(), deep.string());
+  EXPECT_GT(field->width(), field->fontMetrics().horizontalAdvance(window->edUOIns->Text()));
+  // The window grew with it; nothing else lost its room.
+  EXPECT_LE(window->edUOIns->geometry().right(), window->lblVer->geometry().left());
+  EXPECT_LE(window->edVer->geometry().right(), window->pageData->width());
+}
+
 } // namespace
 } // namespace qv
