@@ -22,16 +22,10 @@ namespace qv::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using test::FileNames;
 using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
-
-std::set<std::string> Names(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir))
-    names.insert(entry.path().filename().string());
-  return names;
-}
 
 unsigned Mode(const std::string& file) {
   struct stat st;
@@ -111,7 +105,7 @@ TEST(FileLines, ErrorsNameThePathAsGiven) {
   EXPECT_EQ("Cannot open file " + missing, ErrorText([&] { ReadLines(missing); }));
   EXPECT_EQ("Cannot create file " + missing, ErrorText([&] { WriteLines(missing, {"x"}); }));
   EXPECT_EQ("Cannot open file " + dir.dir(), ErrorText([&] { ReadLines(dir.dir()); }));
-  EXPECT_TRUE(Names(dir.path()).empty());
+  EXPECT_TRUE(FileNames(dir.path()).empty());
 }
 
 // ---- Atomic replacement --------------------------------------------------------------------
@@ -134,7 +128,7 @@ TEST(AtomicWrite, FailureAtAnyStepLeavesTheOldFileAndNoTemporaryFile) {
         EXPECT_FALSE(CopyFileReplacing(dir.file("UO.CFG"), file));
       }
       EXPECT_EQ(old, ReadBytes(file));
-      EXPECT_EQ(std::set<std::string>{"UO.CFG"}, Names(dir.path()));
+      EXPECT_EQ(std::set<std::string>{"UO.CFG"}, FileNames(dir.path()));
     }
   }
   WriteLines(file, {"new"});
@@ -161,7 +155,7 @@ TEST(AtomicWrite, CopyReplacesTheTargetAndFailsWithoutTouchingIt) {
   fs::create_directory(dir.path() / "sub");
   EXPECT_FALSE(CopyFileReplacing(dir.file("UO.001"), dir.file("sub")));
   EXPECT_EQ("set\r\n", ReadBytes(dir.file("UO.CFG")));
-  EXPECT_EQ((std::set<std::string>{"UO.001", "UO.CFG", "UO.OLD", "sub"}), Names(dir.path()));
+  EXPECT_EQ((std::set<std::string>{"UO.001", "UO.CFG", "UO.OLD", "sub"}), FileNames(dir.path()));
 }
 
 TEST(AtomicWrite, ReadOnlyTargetIsRefusedEvenForRoot) {
@@ -174,7 +168,7 @@ TEST(AtomicWrite, ReadOnlyTargetIsRefusedEvenForRoot) {
   EXPECT_FALSE(CopyFileReplacing(dir.file("UO.001"), file));
   EXPECT_EQ("protected\r\n", ReadBytes(file));
   EXPECT_EQ(0444u, Mode(file));
-  EXPECT_EQ((std::set<std::string>{"UO.001", "UO.CFG"}), Names(dir.path()));
+  EXPECT_EQ((std::set<std::string>{"UO.001", "UO.CFG"}), FileNames(dir.path()));
 }
 
 // Windows files have no permission bits (the read-only attribute is tried above), and symbolic
@@ -218,7 +212,7 @@ TEST(DirectoryLock, AHeldLockKeepsOutEveryOtherHolderAndLeavesNothingBehind) {
   second.reset();
   EXPECT_TRUE(DirectoryLock().Acquire(dir.dir(), std::chrono::milliseconds(0)));
   // Whatever the lock is made of goes with it.
-  EXPECT_TRUE(Names(dir.path()).empty());
+  EXPECT_TRUE(FileNames(dir.path()).empty());
   // A directory that is not there has nothing to protect.
   EXPECT_TRUE(DirectoryLock().Acquire(dir.dir() + "QRVDAT", std::chrono::milliseconds(0)));
 }
@@ -243,7 +237,7 @@ TEST(FileCase, ComponentsAreFoundInAnyCase) {
   EXPECT_EQ(dir.dir() + "Ultima Online/", ToHostPath(game));
 #endif
   EXPECT_FALSE(CreateDirectory(game + "QRVDAT"));
-  EXPECT_EQ(std::set<std::string>{"Ultima Online"}, Names(dir.path()));
+  EXPECT_EQ(std::set<std::string>{"Ultima Online"}, FileNames(dir.path()));
 }
 
 TEST(FileCase, WritingANameThatExistsInAnotherCaseReplacesThatFile) {
@@ -252,10 +246,10 @@ TEST(FileCase, WritingANameThatExistsInAnotherCaseReplacesThatFile) {
   WriteBytes(dir.path() / "qrvdat" / "uo.001", "old\r\n");
   WriteBytes(dir.file("Macros.txt"), "m\r\n");
   WriteLines(dir.dir() + "QRVDAT/UO.001", {"new"});
-  EXPECT_EQ(std::set<std::string>{"uo.001"}, Names(dir.path() / "qrvdat"));
+  EXPECT_EQ(std::set<std::string>{"uo.001"}, FileNames(dir.path() / "qrvdat"));
   EXPECT_EQ("new\r\n", ReadBytes(dir.path() / "qrvdat" / "uo.001"));
   EXPECT_TRUE(CopyFileReplacing(dir.dir() + "QRVDAT\\UO.001", dir.dir() + "MACROS.TXT"));
-  EXPECT_EQ((std::set<std::string>{"Macros.txt", "qrvdat"}), Names(dir.path()));
+  EXPECT_EQ((std::set<std::string>{"Macros.txt", "qrvdat"}), FileNames(dir.path()));
   EXPECT_EQ("new\r\n", ReadBytes(dir.file("Macros.txt")));
 }
 

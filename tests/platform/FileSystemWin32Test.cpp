@@ -14,16 +14,10 @@ namespace qv::platform {
 namespace {
 
 namespace fs = std::filesystem;
+using test::FileNames;
 using test::ReadBytes;
 using test::TempDir;
 using test::WriteBytes;
-
-std::set<std::string> Names(const fs::path& dir) {
-  std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(dir))
-    names.insert(entry.path().filename().string());
-  return names;
-}
 
 bool UnderWine() {
   return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
@@ -58,7 +52,7 @@ TEST(AtomicWriteWin32, ReplacedFileKeepsItsAttributes) {
   EXPECT_TRUE(CopyFileReplacing(file, file));
   EXPECT_TRUE(GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_HIDDEN);
   EXPECT_EQ("new\r\n", ReadBytes(file));
-  EXPECT_EQ(std::set<std::string>{"UO.CFG"}, Names(dir.path()));
+  EXPECT_EQ(std::set<std::string>{"UO.CFG"}, FileNames(dir.path()));
 }
 
 // The game, while it runs, may hold its files open: the write fails cleanly and the next one,
@@ -75,7 +69,7 @@ TEST(AtomicWriteWin32, TargetOpenWithoutSharingIsLeftAsItWasWithNoTemporaryFile)
     EXPECT_FALSE(CopyFileReplacing(dir.file("UO.001"), file));
   }
   EXPECT_EQ("old\r\n", ReadBytes(file));
-  std::set<std::string> names = Names(dir.path());
+  std::set<std::string> names = FileNames(dir.path());
   if (UnderWine()) {
     // Wine's ReplaceFileW first makes an empty "rf<hex>.tmp" (GetTempFileName) to move the
     // target aside to, and leaves it when the target cannot be moved; Windows makes no such file.

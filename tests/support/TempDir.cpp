@@ -33,6 +33,13 @@ std::string TempDir::file(const std::string& relative) const {
   return (path_ / relative).string();
 }
 
+std::set<std::string> FileNames(const std::filesystem::path& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    names.insert(entry.path().filename().string());
+  return names;
+}
+
 void WriteBytes(const std::filesystem::path& file, const std::string& bytes) {
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

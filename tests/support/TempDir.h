@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ public:
 private:
   std::filesystem::path path_;
 };
+
+// The names in a directory, for comparing what a step left there.
+std::set<std::string> FileNames(const std::filesystem::path& dir);
 
 // Whole-file helpers that bypass the code under test.
 void WriteBytes(const std::filesystem::path& file, const std::string& bytes);
