@@ -19,6 +19,7 @@
 #include "controls/KVXStCtl.h"
 #include "core/MainState.h"
 #include "platform/Error.h"
+#include "platform/WineHive.h"
 #include "settings/KVXFile.h"
 #include "support/TempDir.h"
 #include "ui/Config.h"
@@ -60,23 +61,13 @@ std::string Quote(const std::string& text) {
 
 // UTF-16LE (as `reg export` writes) to UTF-8; the byte-order mark is dropped.
 std::string Utf16LeToUtf8(const std::string& bytes) {
-  std::string text;
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    unsigned c = static_cast<unsigned char>(bytes[i]) | static_cast<unsigned char>(bytes[i + 1]) << 8;
-    if (c == 0xFEFF)
-      continue;
-    if (c < 0x80) {
-      text += char(c);
-    } else if (c < 0x800) {
-      text += char(0xC0 | c >> 6);
-      text += char(0x80 | (c & 0x3F));
-    } else {
-      text += char(0xE0 | c >> 12);
-      text += char(0x80 | (c >> 6 & 0x3F));
-      text += char(0x80 | (c & 0x3F));
-    }
-  }
-  return text;
+  std::u16string units;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+    units += char16_t(static_cast<unsigned char>(bytes[i]) |
+                      static_cast<unsigned char>(bytes[i + 1]) << 8);
+  if (!units.empty() && units.front() == u'\xFEFF')
+    units.erase(0, 1);
+  return platform::Utf16ToUtf8(units);
 }
 
 // The key blocks of a hive whose names start with one of the prefixes, without Wine's time
@@ -205,8 +196,8 @@ TEST_F(RealWine, WhileWineRunsEveryChangeIsRefusedWithTheReasonAndTheHivesStayAs
 
   SetOptions(QStringLiteral("Y"));
   ASSERT_EQ(messages.size(), 2u);
-  EXPECT_TRUE(messages[1].startsWith(QStringLiteral("Failed to set data for 'UOXSupport'\n") +
-                                     reason))
+  EXPECT_TRUE(
+      messages[1].startsWith(QStringLiteral("Failed to set data for 'UOXSupport'\n") + reason))
       << messages[1].toStdString();
 
   try {
@@ -258,17 +249,18 @@ TEST_F(RealWine, WineReadsWhatQuorvelWritesAndWritesItBackUnchanged) {
   Output uox = Wine("reg query 'HKLM\\Software\\Quorvel' /v UOXSupport /reg:32");
   ASSERT_TRUE(uox.ok) << uox.output;
   EXPECT_NE(uox.output.find("UOXSupport    REG_DWORD    0x1"), std::string::npos) << uox.output;
-  Output ext = Wine("reg query 'HKLM\\Software\\Quorvel\\UOXConfigs\\Original Configuration' /v Ext "
-                 "/reg:32");
+  Output ext =
+      Wine("reg query 'HKLM\\Software\\Quorvel\\UOXConfigs\\Original Configuration' /v Ext "
+           "/reg:32");
   EXPECT_NE(ext.output.find("Ext    REG_SZ    001"), std::string::npos) << ext.output;
   // The name outside ASCII: reg export writes UTF-16, free of the console's code page.
   TempDir out;
   Output exported = Wine("reg export 'HKLM\\Software\\Quorvel' " +
-                      Quote("Z:" + out.file("quorvel.reg")) + " /reg:32 /y");
+                         Quote("Z:" + out.file("quorvel.reg")) + " /reg:32 /y");
   ASSERT_TRUE(exported.ok) << exported.output;
   const std::string text = Utf16LeToUtf8(ReadBytes(out.path() / "quorvel.reg"));
   EXPECT_NE(text.find(std::string("[HKEY_LOCAL_MACHINE\\Software\\Quorvel\\UOXConfigs\\Späße]\r\n"
-                         "\"Ext\"=\"002\"\r\n")),
+                                  "\"Ext\"=\"002\"\r\n")),
             std::string::npos)
       << text;
   EXPECT_NE(text.find("\"NextExt\"=dword:00000003"), std::string::npos) << text;
@@ -282,7 +274,8 @@ TEST_F(RealWine, WineReadsWhatQuorvelWritesAndWritesItBackUnchanged) {
   const std::string after = Hive("system.reg");
   ASSERT_NE(after, before) << "Wine did not write the hive back";
   const auto ours = Blocks(before, keys);
-  EXPECT_EQ(ours.count("[Software\\\\Wow6432Node\\\\Quorvel\\\\UOXConfigs\\\\Sp\\xe4\\x00dfe]"), 1u);
+  EXPECT_EQ(ours.count("[Software\\\\Wow6432Node\\\\Quorvel\\\\UOXConfigs\\\\Sp\\xe4\\x00dfe]"),
+            1u);
   EXPECT_EQ(Blocks(after, keys), ours);
   EXPECT_EQ(TKVXFile("HKEY_LOCAL_MACHINE", skRegistry)
                 .ReadText(kSetsKey + "\\" + "Späße", "Ext", "<none>"),
