@@ -16,9 +16,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <thread>
 
 #include <fcntl.h>
@@ -372,8 +372,7 @@ bool ModifyHive(const std::string& home, const HiveFile& file, ChangeFn&& change
   // Read again under the lock: another writer may have come first.
   auto hive = LoadHive(file);
   if (!hive) {
-    SetLastRegistryError("Cannot read the registry file " + file.path + ": " +
-                         ErrorText(errno));
+    SetLastRegistryError("Cannot read the registry file " + file.path + ": " + ErrorText(errno));
     return false;
   }
   if (!hive->IsValid()) {

@@ -191,8 +191,9 @@ void TfrmMain::FitInstallDirectory() {
   const QLineEdit* field = edUOIns->Edit();
   // The frame, the text margins and the few pixels QLineEdit keeps on either side of the text.
   const QMargins margins = field->textMargins();
-  const int padding = 2 * field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, field) +
-                      margins.left() + margins.right() + 8;
+  const int padding =
+      2 * field->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, field) +
+      margins.left() + margins.right() + 8;
   int need = field->fontMetrics().horizontalAdvance(edUOIns->Text()) + padding;
   if (const QScreen* screen = this->screen())
     need = std::min(need, screen->availableGeometry().width() * 2 / 3);
