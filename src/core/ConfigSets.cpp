@@ -1,4 +1,5 @@
 // Saving and the configuration sets' files in QRVDAT.
+#include <array>
 #include <chrono>
 #include <optional>
 
@@ -35,32 +36,121 @@ bool InstallCurrentSet(MainState& state) {
   return allCopied;
 }
 
-bool SaveCurrentSet(MainState& state) {
+std::string PartContent(const MainState& state, SetPart part) {
+  switch (part) {
+  case SetPart::Options: {
+    std::vector<std::string> lines = state.optionLines;
+    try {
+      const std::vector<std::string> options = OptionFileLines(state);
+      lines.insert(lines.end(), options.begin(), options.end());
+    } catch (const Error&) {
+      // A cache size that is no number differs from any the load left.
+      lines.push_back("CacheSize=" + state.cacheSize);
+    }
+    return platform::JoinLines(lines);
+  }
+  case SetPart::Servers: {
+    std::vector<std::string> lines;
+    for (std::size_t k = 0; k < state.servers.size(); ++k)
+      lines.push_back(state.servers[k] + "," + state.ports[k]);
+    lines.insert(lines.end(), state.extraLoginLines.begin(), state.extraLoginLines.end());
+    return platform::JoinLines(lines);
+  }
+  case SetPart::Macros:
+    return platform::JoinLines(state.macroLines);
+  }
+  return {};
+}
+
+bool SaveCurrentSet(MainState& state, SaveReport* report) {
   // Two windows on one game save one after the other, never into each other's set.
   platform::DirectoryLock lock;
   if (!lock.Acquire(platform::ToHostPath(GameFilePath(state, "QRVDAT")), kSetLockWait))
     throw Error("Cannot create file " + SetFilePath(state, "UO.", state.currentSetExt));
-  WriteOptions(state);
-  WriteLoginServers(state);
-  WriteMacros(state);
-  return InstallCurrentSet(state);
+
+  // A part whose copy could not be read holds nothing of the user's: writing it would put empty
+  // or default data over the set's copy and the game's file.
+  std::array<bool, 3> save{};
+  for (std::size_t k = 0; k < save.size(); ++k) {
+    const auto& unread = state.unreadParts[k];
+    save[k] = !unread || *unread != PartContent(state, static_cast<SetPart>(k));
+  }
+  if (save[static_cast<std::size_t>(SetPart::Options)])
+    WriteOptions(state);
+  if (save[static_cast<std::size_t>(SetPart::Servers)])
+    WriteLoginServers(state);
+  if (save[static_cast<std::size_t>(SetPart::Macros)])
+    WriteMacros(state);
+
+  SaveReport done;
+  for (std::size_t k = 0; k < save.size(); ++k) {
+    const GameFile& file = kGameFiles[k];
+    const std::string copy = SetFilePath(state, file.kind, state.currentSetExt);
+    if (!save[k]) {
+      done.notSaved.push_back(copy);
+      continue;
+    }
+    // Written now, the copy holds this part whatever the install below does.
+    state.unreadParts[k].reset();
+    // Each copy is tried whatever became of the one before.
+    if (!platform::CopyFileReplacing(copy, GameFilePath(state, file.name)))
+      done.notInstalled.push_back(GameFilePath(state, file.name));
+  }
+  const bool complete = done.notSaved.empty() && done.notInstalled.empty();
+  if (report)
+    *report = std::move(done);
+  return complete;
 }
 
 void LoadCurrentSet(MainState& state, int sortCol) {
-  state.optionLines = platform::ReadLines(SetFilePath(state, "UO.", state.currentSetExt));
-  // A bad option value must not leave the servers and macros of another set beside these
-  // options, where a save would write them into this set: read on, report at the end.
-  std::optional<Error> badValue;
+  // Each copy on its own: one that cannot be read must neither stop the others nor leave the
+  // previous set's data in its part, where a save would write it into this set.
+  std::vector<std::string> errors;
+  auto readCopy = [&](SetPart part, std::string_view kind, std::vector<std::string>& lines) {
+    try {
+      lines = platform::ReadLines(SetFilePath(state, kind, state.currentSetExt));
+      return true;
+    } catch (const Error& error) {
+      errors.push_back(error.what());
+      lines.clear();
+      state.unreadParts[static_cast<std::size_t>(part)] = std::string();
+      return false;
+    }
+  };
+  state.unreadParts = {};
+
+  const bool optionsRead = readCopy(SetPart::Options, "UO.", state.optionLines);
+  if (!optionsRead) {
+    state.soundVol = 255;
+    state.musicVol = 255;
+  }
   try {
     ReadOptions(state);
   } catch (const Error& error) {
-    badValue = error;
+    errors.push_back(error.what());
   }
-  ReadLoginServers(state);
-  state.macroLines = platform::ReadLines(SetFilePath(state, "MACROS.", state.currentSetExt));
+
+  std::vector<std::string> loginLines;
+  if (readCopy(SetPart::Servers, "LOGIN.", loginLines)) {
+    ReadLoginServerLines(state, loginLines);
+  } else {
+    state.servers = {};
+    state.ports = {};
+    state.extraLoginLines.clear();
+  }
+
+  readCopy(SetPart::Macros, "MACROS.", state.macroLines);
   FillMacroGrid(state, sortCol);
-  if (badValue)
-    throw *badValue;
+
+  for (std::size_t k = 0; k < state.unreadParts.size(); ++k)
+    if (state.unreadParts[k])
+      state.unreadParts[k] = PartContent(state, static_cast<SetPart>(k));
+  if (!errors.empty()) {
+    std::string text = errors.front();
+    for (std::size_t k = 1; k < errors.size(); ++k)
+      text += "\n" + errors[k];
+    throw Error(text);
+  }
 }
 
 void CopyCurrentSet(MainState& state, const std::string& newExt) {

@@ -9,7 +9,11 @@ constexpr std::size_t kMaxPortLength = 99;
 }
 
 void ReadLoginServers(MainState& state) {
-  const auto lines = platform::ReadLines(SetFilePath(state, "LOGIN.", state.currentSetExt));
+  ReadLoginServerLines(state,
+                       platform::ReadLines(SetFilePath(state, "LOGIN.", state.currentSetExt)));
+}
+
+void ReadLoginServerLines(MainState& state, const std::vector<std::string>& lines) {
   std::size_t entry = 0;
   state.extraLoginLines.clear();
   for (const std::string& line : lines) {

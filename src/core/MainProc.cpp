@@ -93,13 +93,13 @@ void StartUp(MainState& state) {
       state.currentSetExt = ValidSetExt(
           store.ReadText(std::string(kConfigsKey) + "\\" + setName, "Ext", kDefaultSetExt));
       state.uoxSupport = store.ReadFlag(kProgramKey, "UOXSupport", false);
-      PrinterFont font;
-      font.name = store.ReadText(kPrinterFontKey, "Name", "System");
-      font.size = store.ReadNumber(kPrinterFontKey, "Size", 10);
-      font.bold = store.ReadFlag(kPrinterFontKey, "Bold", false);
-      font.italic = store.ReadFlag(kPrinterFontKey, "Italic", false);
-      font.underline = store.ReadFlag(kPrinterFontKey, "Underline", false);
-      state.printerFont = font;
+      // Each value is applied as it is read: a bad one must not undo those before it.
+      state.printerFont = PrinterFont();
+      state.printerFont.name = store.ReadText(kPrinterFontKey, "Name", "System");
+      state.printerFont.size = store.ReadNumber(kPrinterFontKey, "Size", 10);
+      state.printerFont.bold = store.ReadFlag(kPrinterFontKey, "Bold", false);
+      state.printerFont.italic = store.ReadFlag(kPrinterFontKey, "Italic", false);
+      state.printerFont.underline = store.ReadFlag(kPrinterFontKey, "Underline", false);
     } catch (...) {
       state.gameDir = GameDirFromExePath(exePath);
       throw;

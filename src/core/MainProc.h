@@ -40,8 +40,8 @@ inline constexpr std::string_view kMacroEndLine = "########";
 // Reads the game directory, the current set's extension, the UOX switch and the printer font from
 // the registry, fills the parameter lists and creates gameDir + "QRVDAT" when it is missing.
 // Removes the temporary files that killed saves left in gameDir, QRVDAT and the registry home.
-// A registry value of the wrong type throws the settings store's error; gameDir is derived all
-// the same, and the rest is skipped.
+// A registry value of the wrong type throws the settings store's error; the values read before it
+// are kept, gameDir is derived all the same, and the rest is skipped.
 void StartUp(MainState& state);
 // Copies each game file to its ".OLD" backup and to its "QRVDAT" ".001" copy where that target
 // does not exist yet, then writes "Ext" = "001" of the set "Original Configuration".
@@ -115,6 +115,8 @@ const std::vector<std::string>& ParameterList(const MainState& state, MacroParam
 // Reads the current set's "QRVDAT\LOGIN." copy into servers and ports. Entries beyond the file's
 // entry lines keep their texts; entry lines after the fourth go to extraLoginLines.
 void ReadLoginServers(MainState& state);
+// The same for lines already read.
+void ReadLoginServerLines(MainState& state, const std::vector<std::string>& lines);
 // Writes the two comment lines, the four entries and extraLoginLines to the same copy.
 void WriteLoginServers(MainState& state);
 
@@ -123,16 +125,32 @@ void WriteLoginServers(MainState& state);
 // Copies the current set's three copies over UO.CFG, MACROS.TXT and LOGIN.CFG. All three are
 // attempted; true only when all three succeeded.
 bool InstallCurrentSet(MainState& state);
-// WriteOptions, WriteLoginServers, WriteMacros, then InstallCurrentSet: the Save button. Returns
-// InstallCurrentSet's result (show kSaveSucceededText or kSaveFailedText); a failure in the
-// first three steps throws and leaves the game's files untouched. Holds a lock on QRVDAT while it
+
+// What a save left undone, for the message after it.
+struct SaveReport {
+  // The set copies of the parts that were neither written nor installed: their copy could not be
+  // read when the set was loaded, and the user has not filled the part in since.
+  std::vector<std::string> notSaved;
+  // The game files that could not be replaced by their set copy.
+  std::vector<std::string> notInstalled;
+};
+
+// WriteOptions, WriteLoginServers, WriteMacros, then the copies over the game's files: the Save
+// button. A part whose copy could not be read by the last load is skipped, copy and game file,
+// unless its content has changed since (the user filled it in). True only when every part was
+// written and installed (show kSaveSucceededText); the report says what was not. A failure in
+// the writes throws and leaves the game's files untouched. Holds a lock on QRVDAT while it
 // runs: when another window's save holds it for more than three seconds, throws "Cannot create
 // file <the set's UO. copy>" before anything is written.
-bool SaveCurrentSet(MainState& state);
+bool SaveCurrentSet(MainState& state, SaveReport* report = nullptr);
 // Reads the current set's copies: options, login servers, macros (and rebuilds the grid sorted by
-// sortCol). A copy that cannot be read stops the load there with "Cannot open file <path>". A bad
-// option value does not stop it: the rest is read and the value's error is thrown at the end.
+// sortCol). Each copy is read on its own: one that cannot be read leaves only its own part empty
+// (defaults for the options) and is marked unread in unreadParts; the others are read all the
+// same. Then one error names every copy that could not be read ("Cannot open file <path>") and
+// every bad option value, one to a line.
 void LoadCurrentSet(MainState& state, int sortCol = 0);
+// A part's content as a save would write it, to tell whether it changed.
+std::string PartContent(const MainState& state, SetPart part);
 // Copies the current set's three copies as last saved to the extension newExt. Failures are not
 // reported; an extension that is not made only of digits copies nothing. Waits for a save of
 // another window like SaveCurrentSet.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -143,6 +144,17 @@ struct MainState {
   // The grid grdMacro, rebuilt by FillMacroGrid; always at least one row (an empty one when the
   // file has no complete block).
   std::vector<MacroGridRow> macroGrid;
+
+  // --- What the last load of the current set could read (LoadCurrentSet) ---
+
+  // One entry per part of a set, in SetPart order (that of UO.CFG, MACROS.TXT, LOGIN.CFG). A part
+  // whose copy could not be read shows empty; the entry then holds its content as the load left it
+  // (PartContent), so that a save can tell whether the user has filled it in since. An empty
+  // optional: the part was read.
+  std::array<std::optional<std::string>, 3> unreadParts;
 };
+
+// The three parts of a configuration set, each with its own copy in QRVDAT and its game file.
+enum class SetPart { Options = 0, Macros = 1, Servers = 2 };
 
 } // namespace qv

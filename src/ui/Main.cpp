@@ -260,20 +260,26 @@ void TfrmMain::CenterOnScreen() {
 
 void TfrmMain::FormCreate() {
   RunAction([this] {
+    // What StartUp read before a bad registry value is in force all the same; the Options
+    // dialog would otherwise write defaults over the user's settings.
+    auto applyProgramOptions = [this] {
+      mnuUOX->setEnabled(state.uoxSupport);
+      QFont font(QString::fromStdString(state.printerFont.name));
+      font.setPointSize(state.printerFont.size > 0 ? state.printerFont.size : 10);
+      font.setBold(state.printerFont.bold);
+      font.setItalic(state.printerFont.italic);
+      font.setUnderline(state.printerFont.underline);
+      lblPrint->setFont(font);
+    };
     try {
       StartUp(state);
     } catch (...) {
+      applyProgramOptions();
       // The game directory is known even when a registry value was unreadable.
       PushSystemPage();
       throw;
     }
-    mnuUOX->setEnabled(state.uoxSupport);
-    QFont font(QString::fromStdString(state.printerFont.name));
-    font.setPointSize(state.printerFont.size > 0 ? state.printerFont.size : 10);
-    font.setBold(state.printerFont.bold);
-    font.setItalic(state.printerFont.italic);
-    font.setUnderline(state.printerFont.underline);
-    lblPrint->setFont(font);
+    applyProgramOptions();
     pageData->setCurrentIndex(0);
     MakeFirstRunCopies(state);
   });
@@ -303,14 +309,24 @@ void TfrmMain::showEvent(QShowEvent* event) {
 }
 
 void TfrmMain::FormShow() {
-  LoadPages();
-  if (loadingWindow) {
-    loadingWindow->close();
-    delete loadingWindow.data();
+  // The window is ready before a load error is shown: the Loading window gone and the focus on
+  // the first field, not on Save, where the next Enter would write what could not be read.
+  auto finish = [this] {
+    if (loadingWindow) {
+      loadingWindow->close();
+      delete loadingWindow.data();
+    }
+    pageDataChange();
+    FocusFirstControl();
+    firstShowLoaded = true;
+  };
+  try {
+    LoadPages();
+  } catch (...) {
+    finish();
+    throw;
   }
-  pageDataChange();
-  FocusFirstControl();
-  firstShowLoaded = true;
+  finish();
 }
 
 void TfrmMain::FocusFirstControl() {
@@ -402,9 +418,10 @@ void TfrmMain::btnSaveClick() {
   if (!StoreCheckedOutMacro())
     return;
   PullPages();
-  bool installed = false;
+  SaveReport report;
+  bool complete = false;
   try {
-    installed = SaveCurrentSet(state);
+    complete = SaveCurrentSet(state, &report);
   } catch (...) {
     PushSystemPage();
     throw;
@@ -413,12 +430,20 @@ void TfrmMain::btnSaveClick() {
   PushSystemPage();
   PushJournalPage();
   pageDataChange();
-  if (installed)
+  if (complete) {
     ui::ShowInformation(QString::fromUtf8(kSaveSucceededText.data(),
                                           static_cast<qsizetype>(kSaveSucceededText.size())));
-  else
+  } else if (!report.notInstalled.empty()) {
     ui::ShowError(
         QString::fromUtf8(kSaveFailedText.data(), static_cast<qsizetype>(kSaveFailedText.size())));
+  } else {
+    QString text = QStringLiteral(
+        "Ultima Online has been configured off-line, except for these files, which could not be "
+        "read when the configuration was loaded and were left as they are:");
+    for (const std::string& path : report.notSaved)
+      text += QLatin1Char('\n') + QString::fromStdString(path);
+    ui::ShowWarning(text);
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -147,23 +147,45 @@ TEST_F(ConfigSetsTest, ExtensionsThatAreNotDigitsNameNoFiles) {
   EXPECT_EQ(ValidSetExt("0042"), "0042");
 }
 
-TEST_F(ConfigSetsTest, MissingCopyStopsTheLoadAtThatStep) {
+TEST_F(ConfigSetsTest, CopyThatCannotBeReadEmptiesOnlyItsPartAndIsNotSavedOverGoodFiles) {
   LoadCurrentSet(state);
+  // Set 003 has no UO. copy and no LOGIN. copy: its macros load, nothing of set 001 stays.
   state.currentSetExt = "003";
-  Put("QRVDAT/LOGIN.003", Crlf({"LoginServer=three.example.com,3"}));
   Put("QRVDAT/MACROS.003", Crlf({"F9 0 0 0", "Bow", "########"}));
-  EXPECT_EQ(ErrorOf(LoadCurrentSet), "Cannot open file " + tmp.dir() + "QRVDAT/UO.003");
-  EXPECT_FALSE(state.sound); // the pages are as they were
-  EXPECT_EQ(state.servers[0], "one.example.com");
-  EXPECT_EQ(state.optionLines.size(), 1u);
+  EXPECT_EQ(ErrorOf(LoadCurrentSet), "Cannot open file " + tmp.dir() + "QRVDAT/UO.003\n" +
+                                         "Cannot open file " + tmp.dir() + "QRVDAT/LOGIN.003");
+  EXPECT_TRUE(state.sound); // the defaults, not set 001's "off"
+  EXPECT_TRUE(state.optionLines.empty());
+  EXPECT_EQ(state.servers[0], "");
+  EXPECT_EQ(state.macroLines.front(), "F9 0 0 0");
 
-  Put("QRVDAT/UO.003", Crlf({"Sound=on"}));
-  std::filesystem::remove(tmp.path() / "QRVDAT/MACROS.003");
-  EXPECT_EQ(ErrorOf(LoadCurrentSet), "Cannot open file " + tmp.dir() + "QRVDAT/MACROS.003");
-  EXPECT_TRUE(state.sound);
-  EXPECT_EQ(state.servers[0], "three.example.com");
-  EXPECT_EQ(state.macroLines, (std::vector<std::string>{"F1 0 0 0", "Say Hail", "########",
-                                                        "A 1 0 0", "UseSkill Hiding", "########"}));
+  // Save writes and installs the macros only, and says what it left.
+  SaveReport report;
+  EXPECT_FALSE(SaveCurrentSet(state, &report));
+  EXPECT_EQ(report.notSaved, (std::vector<std::string>{tmp.dir() + "QRVDAT/UO.003",
+                                                       tmp.dir() + "QRVDAT/LOGIN.003"}));
+  EXPECT_TRUE(report.notInstalled.empty());
+  EXPECT_EQ(Get("UO.CFG"), kOptions);
+  EXPECT_EQ(Get("LOGIN.CFG"), kLogin);
+  EXPECT_EQ(Get("MACROS.TXT"), Crlf({"F9 0 0 0", "Bow", "########"}));
+  EXPECT_FALSE(Exists("QRVDAT/UO.003"));
+
+  // A part the user fills in is saved after all.
+  state.servers[0] = "new.example.com";
+  EXPECT_FALSE(SaveCurrentSet(state, &report));
+  EXPECT_EQ(report.notSaved, (std::vector<std::string>{tmp.dir() + "QRVDAT/UO.003"}));
+  EXPECT_NE(Get("LOGIN.CFG").find("LoginServer=new.example.com,"), std::string::npos);
+  EXPECT_EQ(Get("UO.CFG"), kOptions);
+
+  // With every copy gone (QRVDAT deleted), a save writes nothing at all.
+  std::filesystem::remove_all(tmp.path() / "QRVDAT");
+  std::filesystem::create_directory(tmp.path() / "QRVDAT");
+  EXPECT_THROW(LoadCurrentSet(state), Error);
+  EXPECT_FALSE(SaveCurrentSet(state, &report));
+  EXPECT_EQ(report.notSaved.size(), 3u);
+  EXPECT_EQ(Get("UO.CFG"), kOptions);
+  EXPECT_EQ(Get("MACROS.TXT"), Crlf({"F9 0 0 0", "Bow", "########"}));
+  EXPECT_TRUE(std::filesystem::is_empty(tmp.path() / "QRVDAT"));
 }
 
 TEST_F(ConfigSetsTest, BadOptionValueDoesNotLeaveAnotherSetsServersAndMacros) {

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 
 #include "platform/Keyboard.h"
 #include "ui/Log.h"
@@ -379,11 +380,47 @@ TEST_F(MainWindowTest, SaveReportsFailureWhenAGameFileIsReadOnly) {
   EXPECT_EQ(Get("LOGIN.CFG"), login);
 }
 
-TEST_F(MainWindowTest, AnUnreadableSetShowsTheErrorAndKeepsTheLoadingWindow) {
+TEST_F(MainWindowTest, FirstStartWithoutLoginCfgSavesWhatLoadedAndSaysWhatItLeft) {
+  std::filesystem::remove(game.path() / "LOGIN.CFG");
+  Open();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages[0].text.startsWith(
+      QString::fromStdString("Cannot open file " + game.dir() + "QRVDAT/LOGIN.001")));
+  EXPECT_EQ(window->edServ[0]->Text(), "");
+  const std::string macros = Get("MACROS.TXT");
+
+  messages.clear();
+  window->chkFoot->setChecked(false);
+  window->btnSave->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].kind, ui::MessageKind::Warning);
+  EXPECT_TRUE(messages[0].text.endsWith(QString::fromStdString(game.dir() + "QRVDAT/LOGIN.001")));
+  // The macros that loaded are saved as they were, the options with the change; no login file
+  // is made up from empty fields.
+  EXPECT_EQ(Get("MACROS.TXT"), macros);
+  EXPECT_NE(Get("UO.CFG").find("Footsteps=off"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(game.path() / "LOGIN.CFG"));
+  EXPECT_FALSE(std::filesystem::exists(game.path() / "QRVDAT/LOGIN.001"));
+}
+
+TEST_F(MainWindowTest, ABadPrinterFontValueKeepsTheSettingsReadBeforeIt) {
+  TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
+  store.WriteFlag("\\SOFTWARE\\Quorvel\\", "UOXSupport", true);
+  store.WriteText("\\SOFTWARE\\Quorvel\\PrinterFont", "Name", "Courier New");
+  store.WriteText("\\SOFTWARE\\Quorvel\\PrinterFont", "Size", "large");
+  Open();
+  ASSERT_FALSE(messages.empty());
+  EXPECT_TRUE(messages[0].text.startsWith("Failed to get data for 'Size'"))
+      << messages[0].text.toStdString();
+  EXPECT_TRUE(window->mnuUOX->isEnabled());
+  EXPECT_EQ(window->lblPrint->font().family(), "Courier New");
+}
+
+TEST_F(MainWindowTest, AnUnreadableSetShowsTheErrorOnAReadyWindow) {
   std::filesystem::create_directory(game.path() / "QRVDAT");
   Put("QRVDAT/UO.001", "CacheSize=abc\r\n");
   window = std::make_unique<TfrmMain>();
-  auto* loading = new QWidget(window.get(), Qt::Dialog);
+  QPointer<QWidget> loading = new QWidget(window.get(), Qt::Dialog);
   loading->show();
   window->setLoadingWindow(loading);
   window->show();
@@ -391,8 +428,11 @@ TEST_F(MainWindowTest, AnUnreadableSetShowsTheErrorAndKeepsTheLoadingWindow) {
   EXPECT_EQ(messages[0].kind, ui::MessageKind::GeneralError);
   EXPECT_EQ(messages[0].caption, "Quorvel");
   EXPECT_EQ(messages[0].text, "'abc' is not a valid floating point value");
-  EXPECT_TRUE(loading->isVisible());
-  EXPECT_FALSE(window->FirstShowLoaded());
+  // The Loading window is gone and the focus is on the first field, not on Save, where the
+  // next Enter would write the defaults over the value that could not be read.
+  EXPECT_TRUE(loading.isNull());
+  EXPECT_NE(window->focusWidget(), window->btnSave);
+  EXPECT_TRUE(window->tabSys->isAncestorOf(window->focusWidget()));
   // What was read is shown all the same.
   EXPECT_EQ(window->edServ[0]->Text(), "login.example.net");
 }
