@@ -1,5 +1,7 @@
 #include "platform/WineHive.h"
 
+#include "platform/RegistryNames.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -30,36 +32,8 @@ unsigned HexValue(char c) {
   return unsigned(c - 'A' + 10);
 }
 
-// The lower case of a UTF-16 unit, for Wine's case-insensitive names: ASCII, Latin-1, Latin
-// Extended-A, Greek, Cyrillic and full-width Latin, which covers the names found in practice.
-char16_t FoldWide(char16_t c) {
-  if (c >= 0xC0 && c <= 0xDE && c != 0xD7)
-    return char16_t(c + 32);
-  if (c < 0x100)
-    return c;
-  if (c == 0x130)
-    return u'i';
-  if ((c <= 0x137 || (c >= 0x14A && c <= 0x177)) && !(c & 1))
-    return char16_t(c + 1);
-  if (((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) && (c & 1))
-    return char16_t(c + 1);
-  if (c == 0x178)
-    return 0xFF;
-  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2)
-    return char16_t(c + 32);
-  if (c >= 0x410 && c <= 0x42F)
-    return char16_t(c + 32);
-  if (c >= 0x400 && c <= 0x40F)
-    return char16_t(c + 80);
-  if (c >= 0xFF21 && c <= 0xFF3A)
-    return char16_t(c + 32);
-  return c;
-}
-
 inline char16_t Fold(char16_t c) {
-  if (c < 0x80)
-    return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;
-  return FoldWide(c);
+  return FoldRegistryUnit(c);
 }
 
 std::u16string FoldString(std::u16string_view s) {

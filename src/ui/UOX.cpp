@@ -11,6 +11,7 @@
 
 #include "controls/KVXStCtl.h"
 #include "core/MainProc.h"
+#include "platform/RegistryNames.h"
 #include "settings/KVXFile.h"
 #include "ui/Dialogs.h"
 #include "ui/Ignore.h"
@@ -170,10 +171,16 @@ void TfrmUOX::btnAddClick() {
                     .arg(kMaxNameLength));
     return;
   }
-  // The registry does not tell letter case apart, so neither may the list.
+  // The registry does not tell letter case apart, so neither may the list; it folds case its own
+  // way ("İx" is "ix"), which Qt's folding does not match.
   const QString trimmed = TrimControls(name);
+  const auto utf16 = [](const QString& text) {
+    return std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
+                               static_cast<std::size_t>(text.size()));
+  };
   for (const QString& existing : SetNames()) {
-    if (QString::compare(TrimControls(existing), trimmed, Qt::CaseInsensitive) == 0) {
+    const QString other = TrimControls(existing);
+    if (platform::SameRegistryName(utf16(other), utf16(trimmed))) {
       ShowWarning(QStringLiteral("Dupicate configuration names."));
       return;
     }
@@ -190,13 +197,19 @@ void TfrmUOX::btnAddClick() {
                                  "are in use."));
       return;
     }
+    // The number is taken first and never given again, whatever happens below.
     store.WriteNumber(kSetsKey, "NextExt", n + 1);
     ext = ExtensionOf(n);
+  }
+  // The files before the registry entry: a set that exists is always complete, also when the
+  // program is stopped in between.
+  CopyCurrentSet(state_, ext);
+  {
+    TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
     store.WriteText(SetKey(name), "Ext", ext);
   }
   // Listed only once the registry holds it.
   lboxUOX->addItem(name);
-  CopyCurrentSet(state_, ext);
 }
 
 void TfrmUOX::btnDeleteClick() {

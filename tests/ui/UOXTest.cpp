@@ -11,6 +11,7 @@
 
 #include "controls/KVXStCtl.h"
 #include "core/MainState.h"
+#include "platform/FileFaults.h"
 #include "platform/Registry.h"
 #include "settings/KVXFile.h"
 #include "support/TempDir.h"
@@ -234,6 +235,31 @@ TEST_F(ConfigurationSets, DuplicatesAreRefusedWithoutRegardToBlanksAtTheEndsOrLe
   EXPECT_EQ(NextExt(), 3);
   EXPECT_EQ(dialog->SetNames(), QStringList{"PvP"});
   EXPECT_EQ(SetFile("UO.003"), "<missing>");
+}
+
+TEST_F(ConfigurationSets, AddRegistersTheSetOnlyOnceItsFilesAreCompleteAndFoldsNamesAsTheRegistry) {
+  Open();
+  // At the moment the last copy lands, the set is not registered yet: a stop at any point
+  // leaves either no set or a complete one.
+  std::vector<std::string> setsWhileCopying;
+  {
+    platform::ScopedFileFaultHook watch([&](platform::FileStep step, const std::string& path) {
+      if (step == platform::FileStep::Rename && path.ends_with("LOGIN.002"))
+        setsWhileCopying = RegistrySets();
+      return 0;
+    });
+    AddSet("ix");
+  }
+  EXPECT_TRUE(setsWhileCopying.empty());
+  EXPECT_EQ(ReadExt("ix"), "002");
+  EXPECT_EQ(SetFile("LOGIN.002"), "LOGIN.original\r\n");
+
+  // The registry folds U+0130 to "i": "\u0130x" is the same key, and must not take over set 002.
+  AddSet(QString::fromUtf8("\xC4\xB0x"));
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, "Dupicate configuration names.");
+  EXPECT_EQ(ReadExt("ix"), "002");
+  EXPECT_EQ(dialog->SetNames(), QStringList{"ix"});
 }
 
 TEST_F(ConfigurationSets, NamesWithABackslashOrOverFiftyCharactersAreRefused) {

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string_view>
+
+// How the registry compares key and value names: without regard to letter case, folded its own
+// way. Two names it takes for one key must never be two configuration sets.
+namespace qv::platform {
+
+// The lower case of a UTF-16 unit above ASCII as Wine folds names: Latin-1, Latin Extended-A,
+// Greek, Cyrillic and full-width Latin, which covers the names found in practice.
+char16_t FoldRegistryWide(char16_t c);
+
+// The same for any unit; ASCII, by far the most common, stays inline.
+inline char16_t FoldRegistryUnit(char16_t c) {
+  if (c < 0x80)
+    return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;
+  return FoldRegistryWide(c);
+}
+
+// True when the registry in use takes the two names for one (Wine's folding on Linux, the
+// system's on Windows).
+bool SameRegistryName(std::u16string_view a, std::u16string_view b);
+
+} // namespace qv::platform
