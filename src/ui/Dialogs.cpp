@@ -189,4 +189,9 @@ std::string ToGameText(const QString& text) {
   return bytes;
 }
 
+bool IsGameText(const QString& text) {
+  return std::all_of(text.cbegin(), text.cend(),
+                     [](QChar ch) { return UnicodeToCp1252(ch.unicode()) >= 0; });
+}
+
 } // namespace qv::ui

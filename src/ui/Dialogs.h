@@ -85,5 +85,7 @@ template <typename F> auto Guarded(F handler) {
 QString FromGameText(const std::string& bytes);
 // Characters Windows-1252 cannot hold become '?'.
 std::string ToGameText(const QString& text);
+// True when Windows-1252 holds every character of the text.
+bool IsGameText(const QString& text);
 
 } // namespace qv::ui

@@ -414,8 +414,31 @@ void TfrmMain::pageDataChange() {
   UpdateFindCaption();
 }
 
+bool TfrmMain::CheckFieldsBeforeSave() {
+  // Enter saves from any field, so a field that is still being edited is checked here too; the
+  // message names it and the user is taken to it.
+  auto showField = [this](QWidget* page, TKVXEdit* field) {
+    pageData->setCurrentWidget(page);
+    pageDataChange();
+    field->setFocus(Qt::OtherFocusReason);
+  };
+  bool whole = false;
+  edCache->Text().trimmed().toLongLong(&whole);
+  if (!whole) {
+    showField(tabSys, edCache);
+    ui::ShowError(QStringLiteral("Enter the Cache Size (in MB) as a whole number of megabytes."));
+    return false;
+  }
+  if (!ui::IsGameText(edJrnl->Text())) {
+    AcceptJournalName(); // says why and brings the previous name back
+    showField(tabJournal, edJrnl);
+    return false;
+  }
+  return true;
+}
+
 void TfrmMain::btnSaveClick() {
-  if (!StoreCheckedOutMacro())
+  if (!StoreCheckedOutMacro() || !CheckFieldsBeforeSave())
     return;
   PullPages();
   SaveReport report;

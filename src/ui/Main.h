@@ -81,6 +81,9 @@ public:
   // Asked before the user changes the page; AllowChange false keeps the current one (the Macros
   // page while its macro cannot be stored).
   void pageDataChanging(bool& AllowChange);
+  // The fields a save cannot write (an empty Cache Size, a journal name the options file cannot
+  // hold): the first is named in an error, its page shown and the focus put on it; false then.
+  bool CheckFieldsBeforeSave();
   void btnSaveClick();
   void btnExitClick();
   void ViewPatchlog1Click();
@@ -247,6 +250,9 @@ public:
   void cboxJrnlChange();
   // Change and exit of edJrnl.
   void edJrnlExit();
+  // A journal name the options file cannot hold (only Windows-1252) is refused with a message and
+  // the name the field had on entering comes back; false then.
+  bool AcceptJournalName();
   // Ctrl+F or double click in edJrnl: the open-file dialog.
   void edJrnlFind();
   void btnFindClick();
@@ -286,6 +292,7 @@ public:
   std::array<TKVXLabel*, 4> lblPort{};
   std::array<TKVXEdit*, 4> edPort{};
   QString servEnter;
+  QString jrnlEnter;
   QString portEnter;
 
 protected:

@@ -92,7 +92,11 @@ void TfrmMain::CreateJournalPage(QWidget* tab) {
 
   connect(cboxJrnl, &TKVXComboBox::changed, this, Guarded([this] { cboxJrnlChange(); }));
   connect(edJrnl, &TKVXEdit::changed, this, Guarded([this] { edJrnlExit(); }));
-  connect(edJrnl, &TKVXEdit::exited, this, Guarded([this] { edJrnlExit(); }));
+  connect(edJrnl, &TKVXEdit::entered, this, [this] { jrnlEnter = edJrnl->Text(); });
+  connect(edJrnl, &TKVXEdit::exited, this, Guarded([this] {
+            if (AcceptJournalName())
+              edJrnlExit();
+          }));
   connect(edJrnl, &TKVXEdit::find, this, Guarded([this] { edJrnlFind(); }));
   connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget*) {
     if (old && old == cboxJrnl)
@@ -130,6 +134,24 @@ void TfrmMain::cboxJrnlChange() {
 
 void TfrmMain::edJrnlExit() {
   RefreshJournal();
+}
+
+namespace {
+QString JournalNameRefusal(const QString& name) {
+  return QStringLiteral("The journal file name %1 cannot be used: the game's options file holds "
+                        "only Western European (Windows-1252) characters. The previous name is "
+                        "kept.")
+      .arg(name);
+}
+} // namespace
+
+bool TfrmMain::AcceptJournalName() {
+  const QString name = edJrnl->Text();
+  if (ui::IsGameText(name))
+    return true;
+  edJrnl->setText(jrnlEnter);
+  ui::ShowError(JournalNameRefusal(name));
+  return false;
 }
 
 void TfrmMain::RefreshJournal() {
@@ -179,7 +201,12 @@ void TfrmMain::edJrnlFind() {
   // The game reads the name: in Windows form when the game itself is known in that form.
   if (platform::IsWindowsPath(state.gameDir))
     name = platform::ToWindowsPath(name);
-  edJrnl->setText(FromGameText(Utf8ToCp1252(name)));
+  const QString shown = FromUtf8(name);
+  if (!ui::IsGameText(shown)) {
+    ui::ShowError(JournalNameRefusal(shown));
+    return;
+  }
+  edJrnl->setText(shown);
 }
 
 void TfrmMain::btnFindClick() {

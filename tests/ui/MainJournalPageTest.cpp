@@ -194,5 +194,45 @@ TEST_F(JournalPageTest, TheOpenFileDialogPutsThePickedNameIntoTheField) {
   EXPECT_EQ(window->edJrnl->Text().toStdString(), game.dir() + "Other.log");
 }
 
+TEST_F(JournalPageTest, ANameTheOptionsFileCannotHoldIsRefusedAndThePreviousKept) {
+  const QString previous = window->edJrnl->Text();
+  const QString foreign =
+      QString::fromStdString(game.dir()) + QString::fromUtf8("\xE6\x97\xA5.log");
+  // Picked in the dialog.
+  ui::Hooks().openFile = [&](QWidget*, const ui::OpenFileRequest&) {
+    return std::optional<QString>(foreign);
+  };
+  Focus(window->edJrnl);
+  Press(Qt::Key_F, Qt::ControlModifier);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].kind, ui::MessageKind::Error);
+  EXPECT_TRUE(messages[0].text.contains(foreign));
+  EXPECT_EQ(window->edJrnl->Text(), previous);
+
+  // Typed, then saved with Enter without leaving the field: nothing is written.
+  messages.clear();
+  const std::string options = Get("UO.CFG");
+  window->edJrnl->setText(foreign);
+  window->btnSave->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].kind, ui::MessageKind::Error);
+  EXPECT_EQ(window->edJrnl->Text(), previous);
+  EXPECT_EQ(window->pageData->currentWidget(), window->tabJournal);
+  EXPECT_EQ(Get("UO.CFG"), options);
+  EXPECT_EQ(window->memoJrnl->lineCount(), 200);
+}
+
+TEST_F(JournalPageTest, AnEmptyCacheSizeIsNamedAndShownBeforeAnythingIsSaved) {
+  window->edCache->setText("");
+  const std::string options = Get("UO.CFG");
+  window->btnSave->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].kind, ui::MessageKind::Error);
+  EXPECT_TRUE(messages[0].text.contains("Cache Size"));
+  EXPECT_EQ(window->pageData->currentWidget(), window->tabSys);
+  EXPECT_EQ(QApplication::focusWidget(), window->edCache->Edit());
+  EXPECT_EQ(Get("UO.CFG"), options);
+}
+
 } // namespace
 } // namespace qv
