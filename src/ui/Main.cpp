@@ -21,6 +21,7 @@
 #include "controls/KVXStCtl.h"
 #include "controls/KvxWin95.h"
 #include "core/MainProc.h"
+#include "core/SaveGuards.h"
 #include "ui/About.h"
 #include "ui/Config.h"
 #include "ui/Dialogs.h"
@@ -358,6 +359,8 @@ void TfrmMain::LoadPages() {
   // Fields that the files do not mention keep what they show, so the state starts from them.
   PullPages();
   try {
+    // Before the read, so that a change made while it runs is asked about at the save, not missed.
+    RememberSetFiles(state);
     LoadCurrentSet(state, sortCol);
   } catch (...) {
     // What was read before the error is shown all the same.
@@ -399,12 +402,15 @@ void TfrmMain::pageDataChange() {
 }
 
 void TfrmMain::btnSaveClick() {
+  if (!ConfirmSaveGuards())
+    return;
   if (!StoreCheckedOutMacro())
     return;
   PullPages();
   bool installed = false;
   try {
     installed = SaveCurrentSet(state);
+    RememberSetFiles(state);
   } catch (...) {
     PushSystemPage();
     throw;

@@ -82,6 +82,9 @@ public:
   // page while its macro cannot be stored).
   void pageDataChanging(bool& AllowChange);
   void btnSaveClick();
+  // Asked before a save (MainSaveGuards.cpp): while the game runs, and when another program
+  // changed the files since this window read them. False when the user keeps the files as they are.
+  bool ConfirmSaveGuards();
   void btnExitClick();
   void ViewPatchlog1Click();
   void Exit1Click();
