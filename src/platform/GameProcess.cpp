@@ -8,9 +8,10 @@
 #include "platform/FileSystem.h"
 
 #ifdef _WIN32
-#include <tlhelp32.h>
-
+// <windows.h> first: <tlhelp32.h> needs its types.
 #include "platform/Win32Text.h"
+
+#include <tlhelp32.h>
 #else
 #include <cerrno>
 #include <dirent.h>
