@@ -2,13 +2,32 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <cstdio>
 
+#include "core/MainProc.h"
+#include "core/SaveGuards.h"
+#include "platform/ProcessLock.h"
 #include "ui/About.h"
+#include "ui/Dialogs.h"
 #include "ui/Main.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quorvel"));
+  // For measuring the start and for tests: no modal loop waits for a user.
+  const bool exitAfterShow = qEnvironmentVariableIntValue("QUORVEL_EXIT_AFTER_SHOW") == 1;
+
+  // One program per game: a second one's save would undo what the first one saved. Taken before
+  // the window exists, so that the second one leaves the files alone from its start.
+  qv::platform::ProcessLock gameLock;
+  const std::string gameDir = qv::ReadGameDir();
+  if (!qv::LockGameDirectory(gameLock, gameDir)) {
+    const std::string text = qv::AlreadyOpenText(gameDir);
+    std::fprintf(stderr, "quorvel: %s\n", text.c_str());
+    if (!exitAfterShow)
+      qv::ui::ShowInformation(QString::fromStdString(text));
+    return 1;
+  }
 
   // Creating the window runs StartUp and MakeFirstRunCopies.
   qv::TfrmMain window;
@@ -21,9 +40,8 @@ int main(int argc, char** argv) {
 
   window.show();
 
-  // For measuring the start: end as soon as the first show has read the configuration and the
-  // window has painted.
-  if (qEnvironmentVariableIntValue("QUORVEL_EXIT_AFTER_SHOW") == 1)
+  // End as soon as the first show has read the configuration and the window has painted.
+  if (exitAfterShow)
     QTimer::singleShot(0, &app, [] { QCoreApplication::exit(0); });
 
   return QApplication::exec();

@@ -43,6 +43,16 @@ std::string GameDirFromExePath(const std::string& exePath) {
   return AddBackslash(path.substr(0, cut));
 }
 
+std::string ReadGameDir() {
+  std::string exePath = kDefaultExePath;
+  try {
+    exePath = TKVXFile("HKEY_LOCAL_MACHINE", skRegistry).ReadText(kGameKey, "ExePath", exePath);
+  } catch (...) {
+    // StartUp reports it; the game directory is then the default one there as well.
+  }
+  return GameDirFromExePath(exePath);
+}
+
 std::string ValidSetExt(const std::string& ext) {
   if (ext.empty())
     return kDefaultSetExt;
@@ -101,9 +111,11 @@ void StartUp(MainState& state) {
       state.printerFont.italic = store.ReadFlag(kPrinterFontKey, "Italic", false);
       state.printerFont.underline = store.ReadFlag(kPrinterFontKey, "Underline", false);
     } catch (...) {
+      state.exePath = exePath;
       state.gameDir = GameDirFromExePath(exePath);
       throw;
     }
+    state.exePath = exePath;
     state.gameDir = GameDirFromExePath(exePath);
   }
 

@@ -54,6 +54,9 @@ void FillParameterLists(MainState& state);
 // The game directory derived from an "ExePath" value: cut after its last '\' or '/', or after 13
 // characters when it has neither, and ended with a separator. An empty value counts as missing.
 std::string GameDirFromExePath(const std::string& exePath);
+// The game directory StartUp will find in the registry, without the rest of StartUp: for the
+// program's start, before the window exists.
+std::string ReadGameDir();
 // The extension itself when it is made only of decimal digits, else the default "001".
 std::string ValidSetExt(const std::string& ext);
 

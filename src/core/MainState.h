@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -61,6 +62,16 @@ struct MacroPanel {
   bool operator==(const MacroPanel&) const = default;
 };
 
+// What a window last knew of one of the files a save replaces.
+struct FileFingerprint {
+  std::string path; // as GameFilePath forms it
+  bool exists = false;
+  std::uint64_t size = 0;
+  std::uint64_t hash = 0; // of the bytes
+
+  bool operator==(const FileFingerprint&) const = default;
+};
+
 // The font of the hidden label lblPrint, used for printing.
 struct PrinterFont {
   std::string name = "System";
@@ -78,6 +89,8 @@ struct MainState {
   // The game's installation directory in the form the registry gave it (Windows or host form),
   // ending in its separator: "C:\ONLINE\UO\" or "/home/me/uo/".
   std::string gameDir;
+  // The game's client file as the registry's "ExePath" names it (or the default), either form.
+  std::string exePath;
   // The directory of the program's own executable, ending in its separator.
   std::string programDir;
   // The extension of the current configuration set: decimal digits only, e.g. "001".
@@ -152,6 +165,10 @@ struct MainState {
   // (PartContent), so that a save can tell whether the user has filled it in since. An empty
   // optional: the part was read.
   std::array<std::optional<std::string>, 3> unreadParts;
+
+  // --- The files a save replaces, as this window last read or wrote them (RememberSetFiles) ---
+
+  std::vector<FileFingerprint> setFileFingerprints;
 };
 
 // The three parts of a configuration set, each with its own copy in QRVDAT and its game file.

@@ -21,6 +21,7 @@
 #include "controls/KVXStCtl.h"
 #include "controls/KvxWin95.h"
 #include "core/MainProc.h"
+#include "core/SaveGuards.h"
 #include "ui/About.h"
 #include "ui/Config.h"
 #include "ui/Dialogs.h"
@@ -374,6 +375,8 @@ void TfrmMain::LoadPages() {
   // Fields that the files do not mention keep what they show, so the state starts from them.
   PullPages();
   try {
+    // Before the read, so that a change made while it runs is asked about at the save, not missed.
+    RememberSetFiles(state);
     LoadCurrentSet(state, sortCol);
   } catch (...) {
     // What was read before the error is shown all the same.
@@ -438,13 +441,15 @@ bool TfrmMain::CheckFieldsBeforeSave() {
 }
 
 void TfrmMain::btnSaveClick() {
-  if (!StoreCheckedOutMacro() || !CheckFieldsBeforeSave())
+  if (!StoreCheckedOutMacro() || !CheckFieldsBeforeSave() || !ConfirmSaveGuards())
     return;
   PullPages();
   SaveReport report;
   bool complete = false;
   try {
     complete = SaveCurrentSet(state, &report);
+    // What this window wrote is no change by another program.
+    RememberSetFiles(state);
   } catch (...) {
     PushSystemPage();
     throw;

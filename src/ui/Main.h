@@ -85,6 +85,9 @@ public:
   // hold): the first is named in an error, its page shown and the focus put on it; false then.
   bool CheckFieldsBeforeSave();
   void btnSaveClick();
+  // Asked before a save (MainSaveGuards.cpp): while the game runs, and when another program
+  // changed the files since this window read them. False when the user keeps the files as they are.
+  bool ConfirmSaveGuards();
   void btnExitClick();
   void ViewPatchlog1Click();
   void Exit1Click();

@@ -5,6 +5,8 @@
 #include <QMenuBar>
 #include <QPointer>
 
+#include "core/SaveGuards.h"
+#include "platform/GameProcess.h"
 #include "platform/Keyboard.h"
 #include "ui/Log.h"
 #include <QTabBar>
@@ -414,6 +416,84 @@ TEST_F(MainWindowTest, ABadPrinterFontValueKeepsTheSettingsReadBeforeIt) {
       << messages[0].text.toStdString();
   EXPECT_TRUE(window->mnuUOX->isEnabled());
   EXPECT_EQ(window->lblPrint->font().family(), "Courier New");
+}
+
+TEST_F(MainWindowTest, SaveWhileTheGameRunsAsksAndNoWritesNothing) {
+  std::vector<std::string> probed;
+  platform::SetGameRunningProbe([&probed](const std::string& exePath) {
+    probed.push_back(exePath);
+    return true;
+  });
+  struct ProbeReset {
+    ~ProbeReset() { platform::SetGameRunningProbe({}); }
+  } probeReset;
+  Open();
+  window->chkNot->setChecked(false);
+  const auto before = Snapshot();
+  window->btnSave->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].kind, ui::MessageKind::ConfirmationDefaultNo);
+  EXPECT_EQ(messages[0].text, "Ultima Online is running and will overwrite these settings when it "
+                              "closes. Save anyway?");
+  EXPECT_EQ(Snapshot(), before);
+  // The client the registry names, in this game directory.
+  ASSERT_FALSE(probed.empty());
+  EXPECT_EQ(probed.back(), game.dir() + "client.exe");
+
+  answers = {true};
+  window->btnSave->click();
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[2].text, "Ultima Online has been configured successfully off-line.");
+  EXPECT_NE(Get("UO.CFG").find("NotorietyQuery=off\r\n"), std::string::npos);
+}
+
+// Two windows on one game, both opened before either saved: the second one's save would put back
+// what the first one's save changed, and an editor's change is as easily lost.
+TEST_F(MainWindowTest, ASaveAsksBeforeOverwritingFilesChangedSinceTheWindowReadThem) {
+  Open();
+  auto other = std::make_unique<TfrmMain>();
+  other->show();
+  ASSERT_TRUE(other->FirstShowLoaded());
+
+  window->chkNot->setChecked(false);
+  window->btnSave->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].kind, ui::MessageKind::Information);
+  ASSERT_NE(Get("UO.CFG").find("NotorietyQuery=off\r\n"), std::string::npos);
+  const auto saved = Snapshot();
+
+  other->btnSave->click();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[1].kind, ui::MessageKind::ConfirmationDefaultNo);
+  const QString question = messages[1].text;
+  EXPECT_TRUE(question.startsWith(
+      "These files were changed by another program since Quorvel read them:\n"));
+  EXPECT_TRUE(question.endsWith("\nOverwrite them?"));
+  for (const std::string& changed : {game.dir() + "QRVDAT/UO.001", game.dir() + "UO.CFG"})
+    EXPECT_TRUE(question.contains(QString::fromStdString(changed + "\n"))) << changed;
+  EXPECT_EQ(Snapshot(), saved);
+
+  // The first window knows what it wrote itself: no question. An editor's change right after,
+  // within the same second and of the same size, is seen all the same.
+  window->btnSave->click();
+  ASSERT_EQ(messages.size(), 3u);
+  EXPECT_EQ(messages[2].kind, ui::MessageKind::Information);
+  std::string edited = Get("UO.CFG");
+  ASSERT_EQ(edited.rfind("; my own comment", 0), 0u);
+  edited[2] = 'M';
+  Put("UO.CFG", edited);
+  window->btnSave->click();
+  ASSERT_EQ(messages.size(), 4u);
+  EXPECT_EQ(messages[3].text, QString::fromStdString(ChangedFilesText({game.dir() + "UO.CFG"})));
+  EXPECT_EQ(Get("UO.CFG"), edited);
+
+  // Yes overwrites, as the user chose.
+  answers = {true};
+  other->btnSave->click();
+  ASSERT_EQ(messages.size(), 6u);
+  EXPECT_EQ(messages[5].kind, ui::MessageKind::Information);
+  EXPECT_NE(Get("UO.CFG").find("NotorietyQuery=on\r\n"), std::string::npos);
+  other.reset();
 }
 
 TEST_F(MainWindowTest, AnUnreadableSetShowsTheErrorOnAReadyWindow) {

@@ -308,6 +308,27 @@ TEST_F(QuorvelOnX, IncompleteMacroKeepsTheMacrosTabSelected) {
   EXPECT_FALSE(PageDiffers(added, Shot())) << "the page changed";
 }
 
+// One program per game: a second start on the same game says so and ends without a window, and
+// once the first one is gone (killed, so it did not unlock) the next start opens.
+TEST_F(QuorvelOnX, ASecondStartOnTheSameGameSaysSoAndEnds) {
+  // Offscreen: whatever it shows, nothing else of this display changes.
+  const std::vector<std::string> env =
+      x_->Environment({"QUORVEL_REGISTRY=" + demo_.string(), "QT_QPA_PLATFORM=offscreen",
+                       "QT_ACCESSIBILITY=0", "QUORVEL_EXIT_AFTER_SHOW=1", "WINEPREFIX"});
+  const RunResult second = RunToEnd({QUORVEL_EXE}, env, kStartTime);
+  EXPECT_FALSE(second.ok) << second.output;
+  EXPECT_NE(second.output.find(
+                "Quorvel is already open for this game (C:\\Program Files (x86)\\Ultima Online)."),
+            std::string::npos)
+      << second.output;
+  EXPECT_TRUE(program_->Running());
+
+  program_->Stop();
+  const RunResult third = RunToEnd({QUORVEL_EXE}, env, kStartTime);
+  EXPECT_TRUE(third.ok) << third.output;
+  EXPECT_EQ(third.output.find("already open"), std::string::npos) << third.output;
+}
+
 // The Caps and Num panels of the status bar follow their lock at once, also when it goes off
 // at the key's release (as XKB does) and no other key follows.
 class LockPanel : public QuorvelOnX, public ::testing::WithParamInterface<const char*> {};

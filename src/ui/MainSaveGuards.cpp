@@ -1,0 +1,19 @@
+// The questions before a save: the game running, files changed by another program.
+
+#include "core/SaveGuards.h"
+#include "platform/GameProcess.h"
+#include "ui/Dialogs.h"
+#include "ui/Main.h"
+
+namespace qv {
+
+bool TfrmMain::ConfirmSaveGuards() {
+  if (platform::IsGameRunning(state.exePath) &&
+      !ui::ConfirmDefaultNo(QString::fromUtf8(kGameRunningText.data(),
+                                              static_cast<qsizetype>(kGameRunningText.size()))))
+    return false;
+  const std::vector<std::string> changed = ChangedSetFiles(state);
+  return changed.empty() || ui::ConfirmDefaultNo(QString::fromStdString(ChangedFilesText(changed)));
+}
+
+} // namespace qv
