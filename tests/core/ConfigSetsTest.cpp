@@ -152,14 +152,16 @@ TEST_F(ConfigSetsTest, MissingCopyStopsTheLoadAtThatStep) {
   state.currentSetExt = "003";
   Put("QRVDAT/LOGIN.003", Crlf({"LoginServer=three.example.com,3"}));
   Put("QRVDAT/MACROS.003", Crlf({"F9 0 0 0", "Bow", "########"}));
-  EXPECT_EQ(ErrorOf(LoadCurrentSet), "Cannot open file " + tmp.dir() + "QRVDAT/UO.003");
+  EXPECT_EQ(ErrorOf(LoadCurrentSet),
+            "Cannot open file " + tmp.dir() + "QRVDAT/UO.003\nNo such file or directory");
   EXPECT_FALSE(state.sound); // the pages are as they were
   EXPECT_EQ(state.servers[0], "one.example.com");
   EXPECT_EQ(state.optionLines.size(), 1u);
 
   Put("QRVDAT/UO.003", Crlf({"Sound=on"}));
   std::filesystem::remove(tmp.path() / "QRVDAT/MACROS.003");
-  EXPECT_EQ(ErrorOf(LoadCurrentSet), "Cannot open file " + tmp.dir() + "QRVDAT/MACROS.003");
+  EXPECT_EQ(ErrorOf(LoadCurrentSet),
+            "Cannot open file " + tmp.dir() + "QRVDAT/MACROS.003\nNo such file or directory");
   EXPECT_TRUE(state.sound);
   EXPECT_EQ(state.servers[0], "three.example.com");
   EXPECT_EQ(state.macroLines, (std::vector<std::string>{"F1 0 0 0", "Say Hail", "########",
