@@ -259,19 +259,22 @@ TEST_P(BrokenHive, StartsWithClearErrorsAndKeepsWhatTheHiveHeld) {
   const auto contents = valid ? HiveContents(hive) : std::map<std::string, std::string>{};
   const TreeSnapshot before = SnapshotTree(inst.Root());
 
-  // A value Wine would read as one without data is of the wrong type for the store.
+  // A value Wine would read as one without data is of the wrong type for the store; the message
+  // says which line of which file is damaged (the value's, below the five lines of the header).
   MainState state;
   try {
     StartUp(state);
   } catch (const Error& error) {
-    EXPECT_STREQ(error.what(), "Invalid data type for 'ExePath'");
+    EXPECT_EQ(error.what(), "Invalid data type for 'ExePath'\nThe registry file " + hive.string() +
+                                " cannot be read: line 7 is not a valid registry entry.");
   }
   try {
     MakeFirstRunCopies(state);
   } catch (const Error& error) {
     // A hive that Wine would not load is left alone: the write of the set's extension fails.
-    EXPECT_EQ(error.what(), "Failed to set data for 'Ext'\nThe registry file " + hive.string() +
-                                " is not a Wine registry file.");
+    EXPECT_EQ(error.what(),
+              "Failed to set data for 'Ext'\nThe registry file " + hive.string() +
+                  " cannot be read: line 1 is not the header of a Wine registry file.");
     EXPECT_FALSE(valid);
   }
   if (!valid) {
