@@ -17,6 +17,7 @@
 #include "platform/Error.h"
 #include "platform/FileFaults.h"
 #include "platform/Registry.h"
+#include "support/HangGuard.h"
 #include "support/TempDir.h"
 
 namespace qv::platform {
@@ -134,16 +135,17 @@ TEST(FileLines, AFifoIsRefusedAtOnceAndNothingIsCopiedFromIt) {
   TempDir dir;
   const std::string fifo = dir.file("UO.CFG");
   ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0666));
-  ::alarm(60); // ends the suite if a read hangs on the FIFO after all
-  EXPECT_EQ("Cannot open file " + fifo + "\nNot a regular file",
-            ErrorText([&] { ReadLines(fifo); }));
-  EXPECT_EQ("Cannot open file " + fifo + "\nNot a regular file",
-            ErrorText([&] { ReadLines(fifo, kAnyFileSize); }));
-  std::string bytes;
-  EXPECT_FALSE(ReadFileBytes(fifo, bytes));
-  EXPECT_FALSE(CopyFileReplacing(fifo, dir.file("UO.OLD")));
-  EXPECT_EQ("Not a regular file", LastFileError());
-  ::alarm(0);
+  {
+    test::HangGuard guard(60);
+    EXPECT_EQ("Cannot open file " + fifo + "\nNot a regular file",
+              ErrorText([&] { ReadLines(fifo); }));
+    EXPECT_EQ("Cannot open file " + fifo + "\nNot a regular file",
+              ErrorText([&] { ReadLines(fifo, kAnyFileSize); }));
+    std::string bytes;
+    EXPECT_FALSE(ReadFileBytes(fifo, bytes));
+    EXPECT_FALSE(CopyFileReplacing(fifo, dir.file("UO.OLD")));
+    EXPECT_EQ("Not a regular file", LastFileError());
+  }
   // Nor is a FIFO replaced by a write.
   EXPECT_EQ("Cannot create file " + fifo + "\nNot a regular file",
             ErrorText([&] { WriteLines(fifo, {"x"}); }));

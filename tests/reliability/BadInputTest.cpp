@@ -19,6 +19,7 @@
 #include "platform/FileSystem.h"
 #include "platform/WineHive.h"
 #include "settings/KVXFile.h"
+#include "support/HangGuard.h"
 
 namespace qv::test {
 namespace {
@@ -172,12 +173,13 @@ TEST(HostileGameFiles, FifosAndHugeFilesAreRefusedAtOnceAndNothingIsCopiedFromTh
   }
   fs::resize_file(inst.GamePath() / "MACROS.TXT", platform::kMaxSettingsFileSize + 1);
 
-  ::alarm(120); // ends the suite if the start waits on a FIFO after all
   MainState state;
-  StartUp(state);
-  MakeFirstRunCopies(state);
-  LoadCurrentSet(state);
-  ::alarm(0);
+  {
+    HangGuard guard(120);
+    StartUp(state);
+    MakeFirstRunCopies(state);
+    LoadCurrentSet(state);
+  }
   EXPECT_EQ(state.version, ""); // as for a missing version.txt
   EXPECT_EQ(platform::SplitLines(SampleMacros()), state.macroLines);
   EXPECT_FALSE(inst.Exists("UO.OLD"));
