@@ -2,9 +2,56 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <random>
 
 #include "platform/FileFaults.h"
+#include "platform/FileSystem.h"
+
+namespace qv::platform {
+
+namespace {
+
+thread_local std::string lastFileError;
+
+// Our own reasons where the system's error code would mislead ("Invalid argument").
+constexpr const char* kNotRegularFile = "Not a regular file";
+
+std::string TooLargeText(std::uint64_t maxSize) {
+  return "The file is larger than " + std::to_string(maxSize >> 20) + " MiB";
+}
+
+// Fails with errno and a reason of our own.
+bool Refuse(int error, std::string reason) {
+  lastFileError = std::move(reason);
+  errno = error;
+  return false;
+}
+
+// Runs one file operation. LastFileError() is cleared first; after a failure it holds the
+// operation's own reason, else the system's for errno.
+template <class Operation> bool Reported(Operation&& operation) {
+  lastFileError.clear();
+  if (operation())
+    return true;
+  const int error = errno != 0 ? errno : EIO;
+  if (lastFileError.empty())
+    lastFileError = std::strerror(error);
+  errno = error;
+  return false;
+}
+
+} // namespace
+
+std::string LastFileError() {
+  return lastFileError;
+}
+
+void SetLastFileError(std::string reason) {
+  lastFileError = std::move(reason);
+}
+
+} // namespace qv::platform
 
 #ifndef _WIN32
 
@@ -106,10 +153,12 @@ public:
     struct stat st;
     bool exists = false;
     if (::stat(target_.c_str(), &st) == 0) {
-      if (!S_ISREG(st.st_mode)) {
-        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+      if (S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
         return false;
       }
+      if (!S_ISREG(st.st_mode))
+        return Refuse(EINVAL, kNotRegularFile);
       // The owner's write bit decides, as the read-only attribute does on Windows; root would
       // otherwise replace a file the user has protected.
       if ((st.st_mode & S_IWUSR) == 0) {
@@ -217,19 +266,27 @@ public:
       ::close(fd_);
     }
   }
-  bool Open(const std::string& hostPath) {
+  bool Open(const std::string& hostPath, std::uint64_t maxSize) {
     if (Inject(FileStep::Open, hostPath))
       return false;
-    fd_ = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without waiting: opening a FIFO would wait for a writer, a device for its line.
+    fd_ = ::open(hostPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd_ < 0)
       return false;
     struct stat st;
     if (::fstat(fd_, &st) != 0)
       return false;
-    if (!S_ISREG(st.st_mode)) {
-      errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    if (S_ISDIR(st.st_mode)) {
+      errno = EISDIR;
       return false;
     }
+    if (!S_ISREG(st.st_mode))
+      return Refuse(EINVAL, kNotRegularFile);
+    if (static_cast<std::uint64_t>(st.st_size) > maxSize)
+      return Refuse(EFBIG, TooLargeText(maxSize));
+    const int flags = ::fcntl(fd_, F_GETFL);
+    if (flags < 0 || ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK) != 0)
+      return false;
     return true;
   }
   // Bytes read into the buffer, 0 at the end, -1 on error.
@@ -246,49 +303,6 @@ private:
 };
 
 } // namespace
-
-bool WriteFileAtomically(const std::string& hostPath, std::string_view bytes) {
-  AtomicWriter writer(hostPath);
-  return writer.Begin() && writer.Append(bytes) && writer.Commit();
-}
-
-bool CopyFileAtomically(const std::string& fromHostPath, const std::string& toHostPath) {
-  InputFile in;
-  if (!in.Open(fromHostPath))
-    return false;
-  AtomicWriter writer(toHostPath);
-  if (!writer.Begin())
-    return false;
-  char buffer[65536];
-  for (;;) {
-    ssize_t n = in.Read(buffer, sizeof buffer);
-    if (n < 0)
-      return false;
-    if (n == 0)
-      break;
-    if (!writer.Append(std::string_view(buffer, static_cast<std::size_t>(n))))
-      return false;
-  }
-  return writer.Commit();
-}
-
-bool ReadFileBytes(const std::string& hostPath, std::string& bytes) {
-  InputFile in;
-  if (!in.Open(hostPath))
-    return false;
-  std::string result;
-  char buffer[65536];
-  for (;;) {
-    ssize_t n = in.Read(buffer, sizeof buffer);
-    if (n < 0)
-      return false;
-    if (n == 0)
-      break;
-    result.append(buffer, static_cast<std::size_t>(n));
-  }
-  bytes = std::move(result);
-  return true;
-}
 
 std::size_t RemoveStaleTempFiles(const std::string& hostDir) {
   DIR* dir = ::opendir(hostDir.c_str());
@@ -513,7 +527,7 @@ private:
 
 class InputFile {
 public:
-  bool Open(const std::string& path) {
+  bool Open(const std::string& path, std::uint64_t maxSize) {
     if (Inject(FileStep::Open, path))
       return false;
     // Sharing deletion too: a reader must not stop another write's replacement of the file
@@ -521,7 +535,17 @@ public:
     file_.reset(CreateFileW(Widen(path).c_str(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file_.valid() || Fail();
+    if (!file_.valid())
+      return Fail();
+    // A pipe or a device would make the reads wait.
+    if (GetFileType(file_.get()) != FILE_TYPE_DISK)
+      return Refuse(EINVAL, kNotRegularFile);
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file_.get(), &size))
+      return Fail();
+    if (static_cast<std::uint64_t>(size.QuadPart) > maxSize)
+      return Refuse(EFBIG, TooLargeText(maxSize));
+    return true;
   }
   // Bytes read into the buffer, 0 at the end, -1 on error.
   long Read(char* buffer, std::size_t size) {
@@ -538,49 +562,6 @@ private:
 };
 
 } // namespace
-
-bool WriteFileAtomically(const std::string& hostPath, std::string_view bytes) {
-  AtomicWriter writer(hostPath);
-  return writer.Begin() && writer.Append(bytes) && writer.Commit();
-}
-
-bool CopyFileAtomically(const std::string& fromHostPath, const std::string& toHostPath) {
-  InputFile in;
-  if (!in.Open(fromHostPath))
-    return false;
-  AtomicWriter writer(toHostPath);
-  if (!writer.Begin())
-    return false;
-  char buffer[65536];
-  for (;;) {
-    long n = in.Read(buffer, sizeof buffer);
-    if (n < 0)
-      return false;
-    if (n == 0)
-      break;
-    if (!writer.Append(std::string_view(buffer, static_cast<std::size_t>(n))))
-      return false;
-  }
-  return writer.Commit();
-}
-
-bool ReadFileBytes(const std::string& hostPath, std::string& bytes) {
-  InputFile in;
-  if (!in.Open(hostPath))
-    return false;
-  std::string result;
-  char buffer[65536];
-  for (;;) {
-    long n = in.Read(buffer, sizeof buffer);
-    if (n < 0)
-      return false;
-    if (n == 0)
-      break;
-    result.append(buffer, static_cast<std::size_t>(n));
-  }
-  bytes = std::move(result);
-  return true;
-}
 
 namespace {
 
@@ -660,3 +641,64 @@ bool DirectoryLock::Acquire(const std::string& hostDir, std::chrono::millisecond
 } // namespace qv::platform
 
 #endif // _WIN32
+
+namespace qv::platform {
+
+bool WriteFileAtomically(const std::string& hostPath, std::string_view bytes) {
+  return Reported([&] {
+    AtomicWriter writer(hostPath);
+    return writer.Begin() && writer.Append(bytes) && writer.Commit();
+  });
+}
+
+bool CopyFileAtomically(const std::string& fromHostPath, const std::string& toHostPath,
+                        std::uint64_t maxSize) {
+  return Reported([&] {
+    InputFile in;
+    if (!in.Open(fromHostPath, maxSize))
+      return false;
+    AtomicWriter writer(toHostPath);
+    if (!writer.Begin())
+      return false;
+    char buffer[65536];
+    std::uint64_t copied = 0;
+    for (;;) {
+      const auto n = in.Read(buffer, sizeof buffer);
+      if (n < 0)
+        return false;
+      if (n == 0)
+        break;
+      // Grown since it was opened: what was too large is not copied either.
+      copied += static_cast<std::uint64_t>(n);
+      if (copied > maxSize)
+        return Refuse(EFBIG, TooLargeText(maxSize));
+      if (!writer.Append(std::string_view(buffer, static_cast<std::size_t>(n))))
+        return false;
+    }
+    return writer.Commit();
+  });
+}
+
+bool ReadFileBytes(const std::string& hostPath, std::string& bytes, std::uint64_t maxSize) {
+  return Reported([&] {
+    InputFile in;
+    if (!in.Open(hostPath, maxSize))
+      return false;
+    std::string result;
+    char buffer[65536];
+    for (;;) {
+      const auto n = in.Read(buffer, sizeof buffer);
+      if (n < 0)
+        return false;
+      if (n == 0)
+        break;
+      if (result.size() + static_cast<std::uint64_t>(n) > maxSize)
+        return Refuse(EFBIG, TooLargeText(maxSize));
+      result.append(buffer, static_cast<std::size_t>(n));
+    }
+    bytes = std::move(result);
+    return true;
+  });
+}
+
+} // namespace qv::platform

@@ -2,12 +2,14 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 // Whole-file reads and atomic writes on host paths (no drive mapping, no case-insensitive lookup:
 // callers that take program paths go through FileSystem.h). Shared by the file operations and the
-// registry hives. Every step passes through the fault seam of FileFaults.h.
+// registry hives. Every step passes through the fault seam of FileFaults.h. A failed operation
+// also sets LastFileError() (FileSystem.h) to its reason in words.
 namespace qv::platform {
 
 // Replaces the file with the bytes so that it is always either the old or the new file: a
@@ -19,11 +21,16 @@ namespace qv::platform {
 bool WriteFileAtomically(const std::string& hostPath, std::string_view bytes);
 
 // Copies a file's bytes over the target in the same way. False (errno set) when the source cannot
-// be read or the target cannot be replaced.
-bool CopyFileAtomically(const std::string& fromHostPath, const std::string& toHostPath);
+// be read, is not a regular file or is larger than maxSize bytes (then nothing is created), or
+// when the target cannot be replaced.
+bool CopyFileAtomically(const std::string& fromHostPath, const std::string& toHostPath,
+                        std::uint64_t maxSize = UINT64_MAX);
 
-// Reads a whole regular file. False (errno set) when it cannot be opened or read.
-bool ReadFileBytes(const std::string& hostPath, std::string& bytes);
+// Reads a whole regular file of at most maxSize bytes. False (errno set) when it cannot be opened
+// or read, or is too large. Anything but a regular file (a FIFO, a device) is refused without
+// waiting for it.
+bool ReadFileBytes(const std::string& hostPath, std::string& bytes,
+                   std::uint64_t maxSize = UINT64_MAX);
 
 // Removes from the directory the temporary files of writes whose process was killed before the
 // rename: only files named the way these writes name them, and only those that no running write

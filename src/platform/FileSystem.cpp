@@ -1,5 +1,8 @@
 #include "platform/FileSystem.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "platform/AtomicFile.h"
 #include "platform/Error.h"
 
@@ -47,20 +50,31 @@ std::string JoinLines(const std::vector<std::string>& lines) {
   return bytes;
 }
 
-std::vector<std::string> ReadLines(const std::string& path) {
+namespace {
+
+// The message, and under it the reason the failed operation gave.
+std::string WithReason(std::string message) {
+  if (std::string reason = LastFileError(); !reason.empty())
+    message += "\n" + reason;
+  return message;
+}
+
+} // namespace
+
+std::vector<std::string> ReadLines(const std::string& path, std::uint64_t maxSize) {
   std::string bytes;
-  if (!ReadFileBytes(ToHostPath(path), bytes))
-    throw Error("Cannot open file " + path);
+  if (!ReadFileBytes(ToHostPath(path), bytes, maxSize))
+    throw Error(WithReason("Cannot open file " + path));
   return SplitLines(bytes);
 }
 
 void WriteLines(const std::string& path, const std::vector<std::string>& lines) {
   if (!WriteFileAtomically(ToHostPath(path), JoinLines(lines)))
-    throw Error("Cannot create file " + path);
+    throw Error(WithReason("Cannot create file " + path));
 }
 
 bool CopyFileReplacing(const std::string& from, const std::string& to) {
-  return CopyFileAtomically(ToHostPath(from), ToHostPath(to));
+  return CopyFileAtomically(ToHostPath(from), ToHostPath(to), kMaxSettingsFileSize);
 }
 
 #ifndef _WIN32
@@ -79,7 +93,11 @@ bool CreateDirectory(const std::string& path) {
   std::string host = ToHostPath(path);
   while (host.size() > 1 && host.back() == '/')
     host.pop_back();
-  return !host.empty() && ::mkdir(host.c_str(), 0777) == 0;
+  SetLastFileError({});
+  if (!host.empty() && ::mkdir(host.c_str(), 0777) == 0)
+    return true;
+  SetLastFileError(std::strerror(host.empty() ? ENOENT : errno));
+  return false;
 }
 
 std::string ExecutableDir() {
@@ -112,7 +130,11 @@ bool IsExistingDirectory(const std::string& path) {
 }
 
 bool CreateDirectory(const std::string& path) {
-  return !path.empty() && CreateDirectoryW(Widen(path).c_str(), nullptr) != 0;
+  SetLastFileError({});
+  if (!path.empty() && CreateDirectoryW(Widen(path).c_str(), nullptr) != 0)
+    return true;
+  SetLastFileError(std::strerror(path.empty() ? ENOENT : ErrnoFromWin32(GetLastError())));
+  return false;
 }
 
 std::string ExecutableDir() {

@@ -66,6 +66,8 @@ public:
 // Why the last change of the registry made on this thread (creating a key, setting a value,
 // deleting a key) failed, in words for the user: for example that Wine is running for the prefix
 // and would overwrite the change. Empty when no reason is known. Each change clears it first.
+// A value read from a line of a hive file that Wine cannot read sets it too (naming the file and
+// the line); readers that report such a value clear it before the read.
 std::string LastRegistryError();
 // For the implementations: records the reason of a failed change.
 void SetLastRegistryError(std::string reason);

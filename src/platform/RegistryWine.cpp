@@ -116,7 +116,8 @@ bool ReadHiveBytes(const std::string& path, std::string& buffer) {
     errno = error;
     return false;
   }
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without waiting: a FIFO in the hive's place would wait for a writer.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
   if (fd < 0)
     return false;
   struct stat st;
@@ -200,6 +201,12 @@ struct WineserverProbe {
 
 std::string ErrorText(int error) {
   return std::strerror(error);
+}
+
+// Why a hive that Wine would not load (wholly or in the line) cannot be used.
+std::string UnreadableHiveText(const std::string& path, std::size_t line, const char* what) {
+  return "The registry file " + path + " cannot be read: line " + std::to_string(line) + " is " +
+         what + ".";
 }
 
 std::string WineRunningText(const std::string& prefix, long pid) {
@@ -377,7 +384,8 @@ bool ModifyHive(const std::string& home, const HiveFile& file, ChangeFn&& change
   }
   if (!hive->IsValid()) {
     // Not a hive Wine would load: leave it alone.
-    SetLastRegistryError("The registry file " + file.path + " is not a Wine registry file.");
+    SetLastRegistryError(
+        UnreadableHiveText(file.path, 1, "not the header of a Wine registry file"));
     return false;
   }
   switch (change(*hive)) {
@@ -442,7 +450,16 @@ public:
     auto hive = Load();
     if (!hive)
       return std::nullopt;
-    return hive->Value(path_, Utf8ToUtf16(name));
+    std::u16string name16 = Utf8ToUtf16(name);
+    auto value = hive->Value(path_, name16);
+    // A line Wine cannot read gives a value without data, which no reader expects: the reason
+    // says where the file is damaged.
+    if (value && value->type == kRegNone && value->data.empty()) {
+      if (std::size_t line = hive->MalformedValueLine(path_, name16))
+        SetLastRegistryError(
+            UnreadableHiveText(FileOf(home_, hive_).path, line, "not a valid registry entry"));
+    }
+    return value;
   }
 
   bool SetValue(const std::string& name, const RegValue& value) override {

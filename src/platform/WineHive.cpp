@@ -554,6 +554,7 @@ struct WineHive::Item {
   std::u16string name;
   std::u16string folded;
   RegValue value;
+  bool malformed = false; // Wine cannot read it: REG_NONE without data
 };
 
 WineHive::WineHive(std::string text, std::u16string_view rootName)
@@ -869,6 +870,7 @@ std::vector<WineHive::Item> WineHive::Items(const Block& block) const {
       item.next = parsed.next;
       item.folded = FoldString(parsed.name);
       item.name = std::move(parsed.name);
+      item.malformed = !parsed.value;
       item.value = parsed.value ? std::move(*parsed.value) : RegValue{};
       items.push_back(std::move(item));
     }
@@ -1030,6 +1032,20 @@ std::optional<RegValue> WineHive::Value(const Path& path, std::u16string_view na
       if (item.folded == folded)
         result = std::move(item.value); // a repeated value replaces the data
   return result;
+}
+
+std::size_t WineHive::MalformedValueLine(const Path& path, std::u16string_view name) const {
+  Fresh();
+  std::u16string folded = FoldString(name);
+  std::optional<Item> last;
+  for (std::size_t b : ExactBlocks(FoldedKey(path)))
+    for (auto& item : Items(blocks_[b]))
+      if (item.folded == folded)
+        last = std::move(item); // a repeated value replaces the data, as in Value()
+  if (!last || !last->malformed)
+    return 0;
+  return std::size_t(std::count(text_.begin(), text_.begin() + std::ptrdiff_t(last->begin), '\n')) +
+         1;
 }
 
 std::vector<WineHive::Path> WineHive::ExplicitKeys() const {

@@ -67,6 +67,9 @@ public:
   std::optional<RegValue> Value(const Path& path, std::u16string_view name) const;
   // All values of the key in the order of their first appearance, each with its first spelling.
   std::vector<std::pair<std::u16string, RegValue>> Values(const Path& path) const;
+  // Where Wine could not read the value's line (and so gives it REG_NONE without data): the
+  // number of that line, from 1, for the definition Value() returns; 0 when it reads.
+  std::size_t MalformedValueLine(const Path& path, std::u16string_view name) const;
   // Every key that has a block of its own, in file order (each once).
   std::vector<Path> ExplicitKeys() const;
   bool IsLink(const Path& path) const;

@@ -44,19 +44,22 @@ std::string Quoted(const char* text, const std::string& valueName) {
   return std::string(text) + " '" + valueName + "'";
 }
 
+// The registry's reason, when it gave one (Wine running for the prefix, a damaged line of the
+// hive file), goes on a second line: the first alone does not tell the user what to do.
+[[noreturn]] void Fail(const char* text, const std::string& valueName) {
+  std::string message = Quoted(text, valueName);
+  if (std::string reason = platform::LastRegistryError(); !reason.empty())
+    message += "\n" + reason;
+  throw Error(message);
+}
 [[noreturn]] void InvalidType(const std::string& valueName) {
-  throw Error(Quoted("Invalid data type for", valueName));
+  Fail("Invalid data type for", valueName);
 }
 [[noreturn]] void FailedGet(const std::string& valueName) {
-  throw Error(Quoted("Failed to get data for", valueName));
+  Fail("Failed to get data for", valueName);
 }
-// The registry's reason, when it gave one (Wine running for the prefix, say), goes on a second
-// line: the first alone does not tell the user what to do.
 [[noreturn]] void FailedSet(const std::string& valueName) {
-  std::string text = Quoted("Failed to set data for", valueName);
-  if (std::string reason = platform::LastRegistryError(); !reason.empty())
-    text += "\n" + reason;
-  throw Error(text);
+  Fail("Failed to set data for", valueName);
 }
 
 // A REG_DWORD's number. Data shorter than four bytes is taken as the bytes there are.
@@ -104,6 +107,8 @@ std::unique_ptr<RegistryKey> TKVXFile::OpenForWrite(const std::string& key) {
 }
 
 std::optional<RegValue> TKVXFile::QueryValue(const std::string& key, const std::string& valueName) {
+  // Only a reason this read gives goes under its message.
+  platform::SetLastRegistryError({});
   auto opened = OpenForRead(key);
   if (!opened)
     return std::nullopt;

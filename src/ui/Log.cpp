@@ -117,7 +117,9 @@ void TfrmLog::FormCreate() {
 void TfrmLog::FormShow() {
   QStringList lines;
   try {
-    for (const std::string& line : platform::ReadLines(FileName()))
+    // Not a settings file: no size limit. Anything but a regular file (a FIFO) is refused
+    // without waiting for it, as an unreadable file.
+    for (const std::string& line : platform::ReadLines(FileName(), platform::kAnyFileSize))
       lines.append(FromGameText(line));
   } catch (const std::exception&) {
     // A missing or unreadable file shows an empty viewer; there is nothing to report.

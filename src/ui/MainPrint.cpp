@@ -49,6 +49,10 @@ void TfrmMain::PrintActivePage() {
   if (!macros && !journal)
     return;
   QPrinter& printer = WindowPrinter(*this);
+  // The printer and its settings stay from the last job, but not its pages: a range chosen then
+  // could lie beyond this printout's end and leave nothing printed.
+  printer.setPrintRange(QPrinter::AllPages);
+  printer.setFromTo(0, 0);
   if (!ui::Hooks().printSetup(this, printer))
     return;
 

@@ -152,8 +152,9 @@ TEST_F(ConfigSetsTest, CopyThatCannotBeReadEmptiesOnlyItsPartAndIsNotSavedOverGo
   // Set 003 has no UO. copy and no LOGIN. copy: its macros load, nothing of set 001 stays.
   state.currentSetExt = "003";
   Put("QRVDAT/MACROS.003", Crlf({"F9 0 0 0", "Bow", "########"}));
-  EXPECT_EQ(ErrorOf(LoadCurrentSet), "Cannot open file " + tmp.dir() + "QRVDAT/UO.003\n" +
-                                         "Cannot open file " + tmp.dir() + "QRVDAT/LOGIN.003");
+  EXPECT_EQ(ErrorOf(LoadCurrentSet),
+            "Cannot open file " + tmp.dir() + "QRVDAT/UO.003\nNo such file or directory\n" +
+                "Cannot open file " + tmp.dir() + "QRVDAT/LOGIN.003\nNo such file or directory");
   EXPECT_TRUE(state.sound); // the defaults, not set 001's "off"
   EXPECT_TRUE(state.optionLines.empty());
   EXPECT_EQ(state.servers[0], "");

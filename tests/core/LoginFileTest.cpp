@@ -79,7 +79,8 @@ TEST_F(LoginFileTest, MissingCopyReportsItsPath) {
     ReadLoginServers(state);
     FAIL() << "no error";
   } catch (const Error& error) {
-    EXPECT_EQ(std::string(error.what()), "Cannot open file " + tmp.dir() + "QRVDAT/LOGIN.001");
+    EXPECT_EQ(std::string(error.what()),
+              "Cannot open file " + tmp.dir() + "QRVDAT/LOGIN.001\nNo such file or directory");
   }
 }
 

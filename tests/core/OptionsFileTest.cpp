@@ -211,7 +211,8 @@ TEST_F(OptionsFileTest, FailedWriteLeavesFileAndLinesAsTheyWere) {
     WriteOptions(state);
     FAIL() << "no error";
   } catch (const Error& error) {
-    EXPECT_EQ(std::string(error.what()), "Cannot create file " + tmp.dir() + "QRVDAT/UO.001");
+    EXPECT_EQ(std::string(error.what()),
+              "Cannot create file " + tmp.dir() + "QRVDAT/UO.001\nPermission denied");
   }
   EXPECT_EQ(state.optionLines, std::vector<std::string>{"; mine"});
   EXPECT_EQ(UoCopy(), Crlf({"old"}));

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <set>
@@ -16,6 +17,7 @@
 #include "platform/Error.h"
 #include "platform/FileFaults.h"
 #include "platform/Registry.h"
+#include "support/HangGuard.h"
 #include "support/TempDir.h"
 
 namespace qv::platform {
@@ -99,13 +101,72 @@ TEST(FileLines, WritesCrLfAfterEveryLineAndRoundTripsEveryByte) {
   EXPECT_EQ("", ReadBytes(dir.file("empty")));
 }
 
-TEST(FileLines, ErrorsNameThePathAsGiven) {
+TEST(FileLines, ErrorsNameThePathAsGivenAndTheReasonBelowIt) {
   TempDir dir;
   const std::string missing = dir.dir() + "QRVDAT\\UO.001";
-  EXPECT_EQ("Cannot open file " + missing, ErrorText([&] { ReadLines(missing); }));
-  EXPECT_EQ("Cannot create file " + missing, ErrorText([&] { WriteLines(missing, {"x"}); }));
-  EXPECT_EQ("Cannot open file " + dir.dir(), ErrorText([&] { ReadLines(dir.dir()); }));
+  EXPECT_EQ("Cannot open file " + missing + "\nNo such file or directory",
+            ErrorText([&] { ReadLines(missing); }));
+  EXPECT_EQ("Cannot create file " + missing + "\nNo such file or directory",
+            ErrorText([&] { WriteLines(missing, {"x"}); }));
+  EXPECT_TRUE(
+      ErrorText([&] { ReadLines(dir.dir()); }).starts_with("Cannot open file " + dir.dir() + "\n"));
   EXPECT_TRUE(FileNames(dir.path()).empty());
+
+#ifndef _WIN32
+  EXPECT_EQ("Cannot open file " + dir.dir() + "\nIs a directory",
+            ErrorText([&] { ReadLines(dir.dir()); }));
+  // QRVDAT a file where the directory should be.
+  WriteBytes(dir.file("QRVDAT"), "");
+  EXPECT_FALSE(CreateDirectory(dir.dir() + "QRVDAT"));
+  EXPECT_EQ("File exists", LastFileError());
+  EXPECT_EQ("Cannot create file " + missing + "\nNot a directory",
+            ErrorText([&] { WriteLines(missing, {"x"}); }));
+  EXPECT_FALSE(CopyFileReplacing(dir.file("QRVDAT"), missing));
+  EXPECT_EQ("Not a directory", LastFileError());
+  // A success clears the reason of the failure before.
+  EXPECT_TRUE(CopyFileReplacing(dir.file("QRVDAT"), dir.file("UO.OLD")));
+  EXPECT_EQ("", LastFileError());
+#endif
+}
+
+#ifndef _WIN32
+// Opening a FIFO for reading waits for a writer, for ever when there is none.
+TEST(FileLines, AFifoIsRefusedAtOnceAndNothingIsCopiedFromIt) {
+  TempDir dir;
+  const std::string fifo = dir.file("UO.CFG");
+  ASSERT_EQ(0, ::mkfifo(fifo.c_str(), 0666));
+  {
+    test::HangGuard guard(60);
+    EXPECT_EQ("Cannot open file " + fifo + "\nNot a regular file",
+              ErrorText([&] { ReadLines(fifo); }));
+    EXPECT_EQ("Cannot open file " + fifo + "\nNot a regular file",
+              ErrorText([&] { ReadLines(fifo, kAnyFileSize); }));
+    std::string bytes;
+    EXPECT_FALSE(ReadFileBytes(fifo, bytes));
+    EXPECT_FALSE(CopyFileReplacing(fifo, dir.file("UO.OLD")));
+    EXPECT_EQ("Not a regular file", LastFileError());
+  }
+  // Nor is a FIFO replaced by a write.
+  EXPECT_EQ("Cannot create file " + fifo + "\nNot a regular file",
+            ErrorText([&] { WriteLines(fifo, {"x"}); }));
+  EXPECT_EQ(std::set<std::string>{"UO.CFG"}, FileNames(dir.path()));
+}
+#endif
+
+TEST(FileLines, ASettingsFileLargerThanTheLimitIsRefusedBeforeItIsReadOrCopied) {
+  TempDir dir;
+  const std::string big = dir.file("UO.CFG");
+  WriteBytes(big, "Sound=on\r\n");
+  fs::resize_file(big, kMaxSettingsFileSize); // the rest zero bytes: sparse, and the text's end
+  EXPECT_EQ(std::vector<std::string>{"Sound=on"}, ReadLines(big));
+  fs::resize_file(big, kMaxSettingsFileSize + 1);
+  EXPECT_EQ("Cannot open file " + big + "\nThe file is larger than 64 MiB",
+            ErrorText([&] { ReadLines(big); }));
+  EXPECT_FALSE(CopyFileReplacing(big, dir.file("UO.OLD")));
+  EXPECT_EQ("The file is larger than 64 MiB", LastFileError());
+  EXPECT_EQ(std::set<std::string>{"UO.CFG"}, FileNames(dir.path()));
+  // Other texts (the patch log) are read whatever their size.
+  EXPECT_EQ(std::vector<std::string>{"Sound=on"}, ReadLines(big, kAnyFileSize));
 }
 
 // ---- Atomic replacement --------------------------------------------------------------------
@@ -121,11 +182,13 @@ TEST(AtomicWrite, FailureAtAnyStepLeavesTheOldFileAndNoTemporaryFile) {
       {
         ScopedFileFaultHook hook(
             [&](FileStep s, const std::string&) { return s == step ? error : 0; });
-        EXPECT_EQ("Cannot create file " + file, ErrorText([&] { WriteLines(file, {"new"}); }));
+        EXPECT_EQ("Cannot create file " + file + "\n" + std::strerror(error),
+                  ErrorText([&] { WriteLines(file, {"new"}); }));
         errno = 0;
         EXPECT_FALSE(WriteFileAtomically(file, "new"));
         EXPECT_EQ(error, errno);
         EXPECT_FALSE(CopyFileReplacing(dir.file("UO.CFG"), file));
+        EXPECT_EQ(std::strerror(error), LastFileError());
       }
       EXPECT_EQ(old, ReadBytes(file));
       EXPECT_EQ(std::set<std::string>{"UO.CFG"}, FileNames(dir.path()));
@@ -149,7 +212,8 @@ TEST(AtomicWrite, CopyReplacesTheTargetAndFailsWithoutTouchingIt) {
     ScopedFileFaultHook hook(
         [](FileStep s, const std::string&) { return s == FileStep::Open ? EIO : 0; });
     EXPECT_FALSE(CopyFileReplacing(dir.file("UO.001"), dir.file("UO.CFG")));
-    EXPECT_EQ("Cannot open file " + dir.file("UO.001"),
+    EXPECT_EQ("Input/output error", LastFileError());
+    EXPECT_EQ("Cannot open file " + dir.file("UO.001") + "\nInput/output error",
               ErrorText([&] { ReadLines(dir.file("UO.001")); }));
   }
   fs::create_directory(dir.path() / "sub");
@@ -164,7 +228,8 @@ TEST(AtomicWrite, ReadOnlyTargetIsRefusedEvenForRoot) {
   WriteBytes(file, "protected\r\n");
   WriteBytes(dir.file("UO.001"), "set\r\n");
   ::chmod(file.c_str(), 0444);
-  EXPECT_EQ("Cannot create file " + file, ErrorText([&] { WriteLines(file, {"x"}); }));
+  EXPECT_EQ("Cannot create file " + file + "\nPermission denied",
+            ErrorText([&] { WriteLines(file, {"x"}); }));
   EXPECT_FALSE(CopyFileReplacing(dir.file("UO.001"), file));
   EXPECT_EQ("protected\r\n", ReadBytes(file));
   EXPECT_EQ(0444u, Mode(file));

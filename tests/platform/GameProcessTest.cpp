@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -37,13 +38,17 @@ public:
     struct stat wanted;
     if (::stat(file.c_str(), &wanted) != 0)
       return;
-    // Its command line and executable are final once it runs the file.
-    const std::string exe = "/proc/" + std::to_string(pid_) + "/exe";
+    // Its command line and executable are final once it runs the file and shows its arguments:
+    // the kernel sets the executable a moment before the command line.
+    const std::string proc = "/proc/" + std::to_string(pid_);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     while (pid_ > 0 && std::chrono::steady_clock::now() < deadline) {
       struct stat now;
-      if (::stat(exe.c_str(), &now) == 0 && now.st_dev == wanted.st_dev &&
-          now.st_ino == wanted.st_ino) {
+      std::ifstream cmdline(proc + "/cmdline");
+      std::string first;
+      std::getline(cmdline, first, '\0');
+      if (::stat((proc + "/exe").c_str(), &now) == 0 && now.st_dev == wanted.st_dev &&
+          now.st_ino == wanted.st_ino && first == argv_.front()) {
         started_ = true;
         break;
       }

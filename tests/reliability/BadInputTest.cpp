@@ -19,6 +19,7 @@
 #include "platform/FileSystem.h"
 #include "platform/WineHive.h"
 #include "settings/KVXFile.h"
+#include "support/HangGuard.h"
 
 namespace qv::test {
 namespace {
@@ -157,6 +158,46 @@ TEST_P(HostileGameFile, ReadClearlySavedWithoutLossNothingWrittenElsewhere) {
 INSTANTIATE_TEST_SUITE_P(Table, HostileGameFile, ::testing::ValuesIn(kHostileFiles),
                          [](const auto& info) { return std::string(info.param.name); });
 
+#ifndef _WIN32
+// A FIFO as a game file would keep the program waiting for a writer for ever; a settings file of
+// gigabytes would be read whole and copied. Both are refused at once and nothing is copied from
+// them; the set already in QRVDAT is read, and a set file too large is named in its message.
+TEST(HostileGameFiles, FifosAndHugeFilesAreRefusedAtOnceAndNothingIsCopiedFromThem) {
+  Installation inst;
+  inst.RegisterGame();
+  inst.Put("QRVDAT/UO.001", SampleOptions());
+  inst.Put("QRVDAT/MACROS.001", SampleMacros());
+  for (const char* name : {"UO.CFG", "version.txt"}) {
+    fs::remove(inst.GamePath() / name);
+    ASSERT_EQ(0, ::mkfifo((inst.GamePath() / name).c_str(), 0666)) << name;
+  }
+  fs::resize_file(inst.GamePath() / "MACROS.TXT", platform::kMaxSettingsFileSize + 1);
+
+  MainState state;
+  {
+    HangGuard guard(120);
+    StartUp(state);
+    MakeFirstRunCopies(state);
+    LoadCurrentSet(state);
+  }
+  EXPECT_EQ(state.version, ""); // as for a missing version.txt
+  EXPECT_EQ(platform::SplitLines(SampleMacros()), state.macroLines);
+  EXPECT_FALSE(inst.Exists("UO.OLD"));
+  EXPECT_FALSE(inst.Exists("MACROS.OLD"));
+  EXPECT_TRUE(inst.Exists("LOGIN.OLD"));
+  EXPECT_TRUE(inst.Exists("QRVDAT/LOGIN.001"));
+
+  fs::resize_file(inst.GamePath() / "QRVDAT" / "MACROS.001", platform::kMaxSettingsFileSize + 1);
+  try {
+    LoadCurrentSet(state);
+    ADD_FAILURE() << "a set file above the limit was read";
+  } catch (const Error& error) {
+    EXPECT_EQ(error.what(), "Cannot open file " + inst.GameDir() +
+                                "QRVDAT/MACROS.001\nThe file is larger than 64 MiB");
+  }
+}
+#endif
+
 // --- Broken hives ---
 
 // Hive files are the registry only where the Wine registry is built.
@@ -220,19 +261,22 @@ TEST_P(BrokenHive, StartsWithClearErrorsAndKeepsWhatTheHiveHeld) {
   const auto contents = valid ? HiveContents(hive) : std::map<std::string, std::string>{};
   const TreeSnapshot before = SnapshotTree(inst.Root());
 
-  // A value Wine would read as one without data is of the wrong type for the store.
+  // A value Wine would read as one without data is of the wrong type for the store; the message
+  // says which line of which file is damaged (the value's, below the five lines of the header).
   MainState state;
   try {
     StartUp(state);
   } catch (const Error& error) {
-    EXPECT_STREQ(error.what(), "Invalid data type for 'ExePath'");
+    EXPECT_EQ(error.what(), "Invalid data type for 'ExePath'\nThe registry file " + hive.string() +
+                                " cannot be read: line 7 is not a valid registry entry.");
   }
   try {
     MakeFirstRunCopies(state);
   } catch (const Error& error) {
     // A hive that Wine would not load is left alone: the write of the set's extension fails.
-    EXPECT_EQ(error.what(), "Failed to set data for 'Ext'\nThe registry file " + hive.string() +
-                                " is not a Wine registry file.");
+    EXPECT_EQ(error.what(),
+              "Failed to set data for 'Ext'\nThe registry file " + hive.string() +
+                  " cannot be read: line 1 is not the header of a Wine registry file.");
     EXPECT_FALSE(valid);
   }
   if (!valid) {
@@ -390,7 +434,8 @@ TEST(HostileExePath, RootDirectoryGetsAClearErrorAndOnlyItsQrvdat) {
       LoadCurrentSet(state);
       ::_exit(3);
     } catch (const Error& error) {
-      if (!std::string(error.what()).starts_with("Cannot open file /QRVDAT/UO.001"))
+      if (!std::string(error.what())
+               .starts_with("Cannot open file /QRVDAT/UO.001\nNo such file or directory"))
         ::_exit(4);
     }
   });
@@ -438,7 +483,8 @@ TEST(HostileExePath, DirectoryWithoutPermissionGetsAClearErrorAndNothingIsWritte
       ::_exit(3);
     } catch (const Error& error) {
       if (!std::string(error.what())
-               .starts_with("Cannot open file " + locked.string() + "/QRVDAT/UO.001"))
+               .starts_with("Cannot open file " + locked.string() +
+                            "/QRVDAT/UO.001\nPermission denied"))
         ::_exit(4);
     }
   });

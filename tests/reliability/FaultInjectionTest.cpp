@@ -116,8 +116,9 @@ TEST_P(SetCopyFaults, OldCopyKeptErrorShownNothingInstalledNextSaveWorks) {
         SaveCurrentSet(state);
         ADD_FAILURE() << "the save went through";
       } catch (const Error& error) {
-        EXPECT_EQ(std::string(error.what()),
-                  "Cannot create file " + SetFilePath(state, kind, "001"));
+        EXPECT_EQ(std::string(error.what()), "Cannot create file " +
+                                                 SetFilePath(state, kind, "001") + "\n" +
+                                                 std::strerror(GetParam().error));
       }
     }
     EXPECT_EQ(inst.Get(copy), oldCopy);
@@ -315,7 +316,8 @@ TEST_P(JournalClearFaults, JournalKeptErrorShownNextClearWorks) {
       platform::WriteLines(journal, {});
       ADD_FAILURE() << "the journal was cleared";
     } catch (const Error& error) {
-      EXPECT_EQ(std::string(error.what()), "Cannot create file " + journal);
+      EXPECT_EQ(std::string(error.what()),
+                "Cannot create file " + journal + "\n" + std::strerror(GetParam().error));
     }
   }
   EXPECT_EQ(inst.Get("Journal.Log"), "You see: a dragon\r\nThe dragon breathes fire!\r\n");

@@ -165,7 +165,8 @@ TEST_F(JournalPageTest, ClearOnAReadOnlyFileReportsTheError) {
   window->btnClear->click();
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[1].kind, ui::MessageKind::GeneralError);
-  EXPECT_EQ(messages[1].text.toStdString(), "Cannot create file " + JournalPath());
+  EXPECT_EQ(messages[1].text.toStdString(),
+            "Cannot create file " + JournalPath() + "\nPermission denied");
   EXPECT_EQ(window->memoJrnl->lineCount(), 0);
   EXPECT_NE(Get("Journal.Log"), "");
 }

@@ -103,6 +103,23 @@ TEST_F(MainPrintTest, CancelledDialogPrintsNothing) {
   EXPECT_EQ(window->lblPrint->font().pointSize(), size);
 }
 
+TEST_F(MainPrintTest, EachJobStartsWithAllPagesWhateverTheLastOneChose) {
+  window->pageData->setCurrentWidget(window->tabJournal);
+  std::vector<std::pair<QPrinter::PrintRange, int>> offered;
+  const auto setup = ui::Hooks().printSetup;
+  ui::Hooks().printSetup = [&](QWidget* parent, QPrinter& printer) {
+    offered.emplace_back(printer.printRange(), printer.fromPage());
+    printer.setPrintRange(QPrinter::PageRange);
+    printer.setFromTo(2, 3);
+    return setup(parent, printer);
+  };
+  window->btnPrint->click();
+  window->btnPrint->click();
+  using Offer = std::pair<QPrinter::PrintRange, int>;
+  EXPECT_EQ(offered, (std::vector<Offer>{{QPrinter::AllPages, 0}, {QPrinter::AllPages, 0}}));
+  EXPECT_EQ(dialogs, 2);
+}
+
 TEST_F(MainPrintTest, FileThatCannotBeWrittenIsReported) {
   pdf = out.file("no such folder/printed.pdf");
   window->pageData->setCurrentWidget(window->tabJournal);
