@@ -90,11 +90,14 @@ void SortMacroGrid(std::vector<MacroGridRow>& rows, int sortCol);
 std::string MacroGridSortKey(const MacroGridRow& row, int sortCol);
 
 // The actions of the first macro whose key line matches (key name compared trimmed, letter case
-// counting; the three flags equal). A macro that is not found gives a panel without rows.
+// counting; the three flags equal). A macro that is not found gives a panel without rows. A key
+// line without key name and modifiers (a blank line opening a block) never matches: without
+// either, nothing is found.
 MacroPanel FillMacroPanel(const MainState& state, const std::string& keyName, bool alt, bool ctrl,
                           bool shift);
 // Removes the first matching macro's block (key line, action lines and end line, or up to the
-// end of the file when it has no end line) from macroLines. Nothing happens when none matches.
+// end of the file when it has no end line) from macroLines. Nothing happens when none matches,
+// nor ever for a new, empty row (no key name, no modifier).
 void RemoveMacro(MainState& state, const std::string& keyName, bool alt, bool ctrl, bool shift);
 // Appends the panel's macro to macroLines: an end line first when the last line is not one, the
 // key line, one line per row (action + " " + parameter), the extra action lines, the end line.
