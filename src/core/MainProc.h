@@ -67,9 +67,10 @@ std::string SetFilePath(const MainState& state, std::string_view kind, std::stri
 
 // Applies optionLines to the option fields (defaults first, then every recognised line, the
 // topmost occurrence of a key winning), removes every recognised line from optionLines, reads the
-// version from version.txt (empty when it is missing or empty) and sets installDir. A value that
-// does not convert is skipped; every other line is still applied and removed, and the first bad
-// value is then thrown as "'<value>' is not a valid ... value".
+// version from version.txt (empty when it is missing or empty; it ends at a zero byte) and sets
+// installDir. A line holding a zero byte is never recognised. A value that does not convert is
+// skipped; every other line is still applied and removed, and the first bad value is then thrown
+// as "'<value>' is not a valid ... value".
 void ReadOptions(MainState& state);
 // Writes optionLines followed by the 15 or 16 option lines to the current set's "QRVDAT\UO."
 // copy, then re-reads them. On any failure optionLines and the file are left as they were.

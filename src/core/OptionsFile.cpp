@@ -134,7 +134,11 @@ void ApplyOption(MainState& state, Option option, const std::string& value) {
 }
 
 // The option a line holds, if any, and its value.
-std::optional<std::pair<Option, std::string>> MatchOption(const std::string& line) {
+std::optional<std::pair<Option, std::string>> MatchOption(std::string_view line) {
+  // Trimming would drop a zero byte, and writing the option anew the bytes around it: such a line
+  // stays as it is.
+  if (line.find('\0') != std::string_view::npos)
+    return std::nullopt;
   const std::string trimmed = core::Trim(line);
   const std::string upper = core::UpperCase(trimmed);
   for (std::size_t i = 0; i < std::size(kMatchWords); ++i) {
@@ -156,7 +160,16 @@ std::optional<std::pair<Option, std::string>> MatchOption(const std::string& lin
 std::string ReadVersion(const MainState& state) {
   // A missing or empty version.txt only leaves the version empty; the options are still read.
   try {
-    const auto lines = platform::ReadLines(GameFilePath(state, "version.txt"));
+    auto lines = platform::ReadLines(GameFilePath(state, "version.txt"));
+    // The version ends at a zero byte (padding), as does the text; nothing after it is shown.
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const std::size_t zero = lines[i].find('\0');
+      if (zero == std::string::npos)
+        continue;
+      lines[i].resize(zero);
+      lines.resize(lines[i].empty() ? i : i + 1);
+      break;
+    }
     return lines.empty() ? std::string() : lines.back();
   } catch (const Error&) {
     return std::string();

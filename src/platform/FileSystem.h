@@ -27,8 +27,8 @@ bool CreateDirectory(const std::string& path);
 // replaced. False on any failure; the target is then exactly as it was.
 bool CopyFileReplacing(const std::string& from, const std::string& to);
 
-// Reads a text file as lines split at CR LF, LF or CR; a zero byte ends the text; the bytes are
-// kept as they are. Throws qv::Error "Cannot open file <path>".
+// Reads a text file as lines split at CR LF, LF or CR; every other byte, a zero byte too, is kept
+// as it is. Throws qv::Error "Cannot open file <path>".
 std::vector<std::string> ReadLines(const std::string& path);
 // Writes the lines with CR LF after each one, atomically (temporary file, flush, rename). A
 // read-only target is refused. Throws qv::Error "Cannot create file <path>"; the old file is then

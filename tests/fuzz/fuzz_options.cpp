@@ -19,7 +19,8 @@ namespace {
 using qv::MainState;
 using qv::fuzz::TrimControls;
 
-// A line is an option line when, trimmed and in capitals, it begins with one of these words.
+// A line is an option line when it holds no zero byte and, trimmed and in capitals, begins with
+// one of these words.
 constexpr std::string_view kOptionWords[] = {
     "CDROMDATAPATH", "CACHESIZE",  "JOURNALSAVEFILE", "SOUNDVOL",
     "MUSICVOL",      "SOUND",      "MUSIC",           "SHOWINTROANIM",
@@ -27,6 +28,8 @@ constexpr std::string_view kOptionWords[] = {
     "PAGEFLIP",      "FOOTSTEPS",  "USE565",          "OBSCENITYFILTER"};
 
 bool IsOptionLine(std::string_view line) {
+  if (line.find('\0') != std::string_view::npos)
+    return false;
   std::string upper(TrimControls(line));
   for (char& c : upper)
     if (c >= 'a' && c <= 'z')

@@ -76,10 +76,12 @@ TEST(FileLines, SplitsAtCrLfLfAndCr) {
   EXPECT_EQ(L{}, SplitLines(""));
 }
 
-TEST(FileLines, ZeroByteEndsTheText) {
+TEST(FileLines, ZeroByteIsKeptInItsLine) {
   using L = std::vector<std::string>;
-  EXPECT_EQ((L{"a", "b"}), SplitLines(std::string_view("a\r\nb\0c\r\nd", 10)));
-  EXPECT_EQ(L{}, SplitLines(std::string_view("\0abc", 4)));
+  EXPECT_EQ((L{"a", std::string("b\0c", 3), "d"}),
+            SplitLines(std::string_view("a\r\nb\0c\r\nd", 9)));
+  EXPECT_EQ(L{std::string("\0abc", 4)}, SplitLines(std::string_view("\0abc", 4)));
+  EXPECT_EQ((L{"ab", std::string(1, '\0'), "cd"}), SplitLines(std::string_view("ab\r\0\ncd", 7)));
 }
 
 TEST(FileLines, WritesCrLfAfterEveryLineAndRoundTripsEveryByte) {

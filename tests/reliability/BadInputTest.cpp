@@ -33,8 +33,11 @@ std::string Garbage(std::size_t size, unsigned seed) {
   return bytes;
 }
 
-// A line is an option line when, trimmed and in capitals, it begins with an option's name.
+// A line is an option line when it holds no zero byte and, trimmed and in capitals, begins with an
+// option's name.
 bool IsOptionLine(std::string line) {
+  if (line.find('\0') != std::string::npos)
+    return false;
   static const char* const kWords[] = {
       "CDROMDATAPATH", "CACHESIZE",  "JOURNALSAVEFILE", "SOUNDVOL",
       "MUSICVOL",      "SOUND",      "MUSIC",           "SHOWINTROANIM",
