@@ -52,7 +52,7 @@ void LoadCurrentSet(MainState& state, int sortCol) {
   // options, where a save would write them into this set: read on, report at the end.
   std::optional<Error> badValue;
   try {
-    ReadOptions(state);
+    ReadOptions(state, SetFilePath(state, "UO.", state.currentSetExt));
   } catch (const Error& error) {
     badValue = error;
   }

@@ -13,8 +13,9 @@
 //
 // Errors: operations throw qv::Error whose text is the message the user sees ("Cannot open file
 // <path>", "Cannot create file <path>", "'<value>' is not a valid integer value", "'<value>' is
-// not a valid floating point value", or the settings store's own texts). Paths in messages are
-// the full paths as the program forms them from gameDir.
+// not a valid floating point value", the bad option values ReadOptions names, or the settings
+// store's own texts). Paths in messages are the full paths as the program forms them from
+// gameDir.
 namespace qv {
 
 // --- Texts of the coded combo boxes (code, " - ", text) ---
@@ -65,13 +66,15 @@ std::string SetFilePath(const MainState& state, std::string_view kind, std::stri
 
 // --- Options file (UO.CFG) ---
 
-// Applies optionLines to the option fields (defaults first, then every recognised line, the
-// topmost occurrence of a key winning), removes every recognised line from optionLines, reads the
-// version from version.txt (empty when it is missing or empty; it ends at a zero byte) and sets
-// installDir. A line holding a zero byte is never recognised. A value that does not convert is
-// skipped; every other line is still applied and removed, and the first bad value is then thrown
-// as "'<value>' is not a valid ... value".
-void ReadOptions(MainState& state);
+// Applies optionLines (the file's lines as read) to the option fields (defaults first, then every
+// recognised line, the topmost occurrence of a key winning), removes every recognised line from
+// optionLines, reads the version from version.txt (empty when it is missing or empty; it ends at
+// a zero byte) and sets installDir. A line holding a zero byte is never recognised. A value
+// that does not convert is skipped; every other line is still applied and removed, and then one
+// error names every bad value, one line each in the file's order, joined by "\n":
+// "'<value>' is not a valid ... value (<option> in <sourcePath>)", or "(<option>)" without a
+// sourcePath. <option> is the name the program writes ("CacheSize", "SoundVol").
+void ReadOptions(MainState& state, std::string_view sourcePath = {});
 // Writes optionLines followed by the 15 or 16 option lines to the current set's "QRVDAT\UO."
 // copy, then re-reads them. On any failure optionLines and the file are left as they were.
 void WriteOptions(MainState& state);
@@ -135,7 +138,8 @@ bool InstallCurrentSet(MainState& state);
 bool SaveCurrentSet(MainState& state);
 // Reads the current set's copies: options, login servers, macros (and rebuilds the grid sorted by
 // sortCol). A copy that cannot be read stops the load there with "Cannot open file <path>". A bad
-// option value does not stop it: the rest is read and the value's error is thrown at the end.
+// option value does not stop it: the rest is read and ReadOptions' error, naming the set's
+// "QRVDAT\UO." copy, is thrown at the end.
 void LoadCurrentSet(MainState& state, int sortCol = 0);
 // Copies the current set's three copies as last saved to the extension newExt. Failures are not
 // reported; an extension that is not made only of digits copies nothing. Waits for a save of

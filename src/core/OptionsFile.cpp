@@ -42,6 +42,13 @@ constexpr std::string_view kMatchWords[] = {
     "CHESTOPENING",  "FULLSCREEN", "NOTORIETYQUERY",  "USECIRCLETRANS",
     "PAGEFLIP",      "FOOTSTEPS",  "USE565",          "OBSCENITYFILTER"};
 
+// The names the program writes, by Option; error messages name the option by them.
+constexpr std::string_view kOptionNames[] = {
+    "CdRomDataPath", "CacheSize",  "JournalSaveFile", "SoundVol",
+    "MusicVol",      "Sound",      "Music",           "ShowIntroAnim",
+    "ChestOpening",  "FullScreen", "NotorietyQuery",  "UseCircleTrans",
+    "PageFlip",      "Footsteps",  "Use565",          "ObscenityFilter"};
+
 constexpr std::size_t kMaxValueLength = 99;
 
 std::string OnOff(bool value) {
@@ -178,7 +185,7 @@ std::string ReadVersion(const MainState& state) {
 
 } // namespace
 
-void ReadOptions(MainState& state) {
+void ReadOptions(MainState& state, std::string_view sourcePath) {
   state.installDir = RemoveBackslash(state.gameDir);
   state.cdRomDataPath.clear();
   state.cacheSize = "000";
@@ -199,7 +206,7 @@ void ReadOptions(MainState& state) {
 
   // Bottom up, so that the occurrence nearest the top wins. Every recognised line goes, also one
   // whose value does not convert: a later save must not write it a second time.
-  std::optional<Error> firstBadValue;
+  std::vector<std::string> badValues; // bottom first
   std::vector<bool> recognised(state.optionLines.size(), false);
   for (std::size_t i = state.optionLines.size(); i-- > 0;) {
     const auto match = MatchOption(state.optionLines[i]);
@@ -209,8 +216,11 @@ void ReadOptions(MainState& state) {
     try {
       ApplyOption(state, match->first, match->second);
     } catch (const Error& error) {
-      if (!firstBadValue)
-        firstBadValue = error;
+      std::string text = std::string(error.what()) + " (" +
+                         std::string(kOptionNames[static_cast<std::size_t>(match->first)]);
+      if (!sourcePath.empty())
+        text += " in " + std::string(sourcePath);
+      badValues.push_back(text + ")");
     }
   }
   std::vector<std::string> kept;
@@ -219,8 +229,12 @@ void ReadOptions(MainState& state) {
       kept.push_back(std::move(state.optionLines[i]));
   state.optionLines = std::move(kept);
 
-  if (firstBadValue)
-    throw *firstBadValue;
+  if (!badValues.empty()) {
+    std::string message;
+    for (auto bad = badValues.rbegin(); bad != badValues.rend(); ++bad)
+      message += (message.empty() ? "" : "\n") + *bad;
+    throw Error(message);
+  }
 }
 
 std::vector<std::string> OptionFileLines(const MainState& state) {

@@ -169,10 +169,14 @@ TEST_F(ConfigSetsTest, MissingCopyStopsTheLoadAtThatStep) {
 TEST_F(ConfigSetsTest, BadOptionValueDoesNotLeaveAnotherSetsServersAndMacros) {
   LoadCurrentSet(state);
   state.currentSetExt = "004";
-  Put("QRVDAT/UO.004", Crlf({"SoundVol=loud", "Music=off"}));
+  Put("QRVDAT/UO.004", Crlf({"CacheSize=12x", "SoundVol=loud", "Music=off"}));
   Put("QRVDAT/LOGIN.004", Crlf({"LoginServer=four.example.com,4"}));
   Put("QRVDAT/MACROS.004", Crlf({"F4 0 0 0", "Bow", "########"}));
-  EXPECT_EQ(ErrorOf(LoadCurrentSet), "'loud' is not a valid integer value");
+  // One message names every bad value, its option and its file.
+  const std::string copy = tmp.dir() + "QRVDAT/UO.004";
+  EXPECT_EQ(ErrorOf(LoadCurrentSet),
+            "'12x' is not a valid floating point value (CacheSize in " + copy +
+                ")\n'loud' is not a valid integer value (SoundVol in " + copy + ")");
   EXPECT_FALSE(state.music);
   EXPECT_TRUE(state.optionLines.empty());
   EXPECT_EQ(state.servers[0], "four.example.com");

@@ -93,8 +93,9 @@ TEST_F(OptionsFileTest, CacheSizeShowsThreeDigitsAndIsWrittenWithout) {
   EXPECT_EQ(state.cacheSize, "1234");
   Read({"CacheSize="});
   EXPECT_EQ(state.cacheSize, "000");
-  EXPECT_EQ(ThrownBy({"CacheSize=lots"}), "'lots' is not a valid floating point value");
-  EXPECT_EQ(ThrownBy({"CacheSize=1e400"}), "'1e400' is not a valid floating point value");
+  EXPECT_EQ(ThrownBy({"CacheSize=lots"}), "'lots' is not a valid floating point value (CacheSize)");
+  EXPECT_EQ(ThrownBy({"CacheSize=1e400"}),
+            "'1e400' is not a valid floating point value (CacheSize)");
 }
 
 TEST_F(OptionsFileTest, ValuesAreCutAt99Characters) {
@@ -155,8 +156,10 @@ TEST_F(OptionsFileTest, VersionIsTheLastLineAndMayBeMissing) {
 }
 
 TEST_F(OptionsFileTest, BadValueStillRemovesEveryOptionLineAndAppliesTheGoodOnes) {
+  // Every bad value is named, in the file's order.
   EXPECT_EQ(ThrownBy({"Keep=1", "SoundVol=loud", "Sound=off", "MusicVol=", "MusicVol=7"}),
-            "'' is not a valid integer value"); // bottom up: the empty MusicVol is met first
+            "'loud' is not a valid integer value (SoundVol)\n"
+            "'' is not a valid integer value (MusicVol)");
   EXPECT_EQ(state.optionLines, std::vector<std::string>{"Keep=1"});
   EXPECT_FALSE(state.sound);
   EXPECT_EQ(state.musicVol, 7);

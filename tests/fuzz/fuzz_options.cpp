@@ -3,6 +3,7 @@
 // Properties: the lines the program does not recognise stay in optionLines byte for byte and are
 // written back in front of the option lines; what was read is what was written; a second
 // read-write cycle writes the same bytes.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -52,6 +53,22 @@ bool EndsWith(const std::string& text, std::string_view tail) {
          text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
+// One line per bad value: "'<value>' is not a valid ... value (<option>)".
+bool IsBadValuesMessage(const std::string& message) {
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = std::min(message.find('\n', start), message.size());
+    const std::string line = message.substr(start, end - start);
+    if (!line.starts_with("'") || !EndsWith(line, ")") ||
+        (line.find("' is not a valid integer value (") == std::string::npos &&
+         line.find("' is not a valid floating point value (") == std::string::npos))
+      return false;
+    if (end == message.size())
+      return true;
+    start = end + 1;
+  }
+}
+
 MainState FreshState() {
   MainState state;
   state.gameDir = qv::fuzz::ScratchGameDir();
@@ -76,9 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     qv::ReadOptions(state);
   } catch (const qv::Error& error) {
-    const std::string message = error.what();
-    FUZZ_CHECK(EndsWith(message, "is not a valid integer value") ||
-               EndsWith(message, "is not a valid floating point value"));
+    FUZZ_CHECK(IsBadValuesMessage(error.what()));
   }
   FUZZ_CHECK(state.optionLines == unrecognised);
   const auto read = Fields(state);

@@ -390,7 +390,9 @@ TEST_F(MainWindowTest, AnUnreadableSetShowsTheErrorAndKeepsTheLoadingWindow) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].kind, ui::MessageKind::GeneralError);
   EXPECT_EQ(messages[0].caption, "Quorvel");
-  EXPECT_EQ(messages[0].text, "'abc' is not a valid floating point value");
+  EXPECT_EQ(messages[0].text.toStdString(),
+            "'abc' is not a valid floating point value (CacheSize in " + game.dir() +
+                "QRVDAT/UO.001)");
   EXPECT_TRUE(loading->isVisible());
   EXPECT_FALSE(window->FirstShowLoaded());
   // What was read is shown all the same.
