@@ -69,14 +69,16 @@ std::string SetFilePath(const MainState& state, std::string_view kind, std::stri
 // Applies optionLines (the file's lines as read) to the option fields (defaults first, then every
 // recognised line, the topmost occurrence of a key winning), removes every recognised line from
 // optionLines, reads the version from version.txt (empty when it is missing or empty; it ends at
-// a zero byte) and sets installDir. A line holding a zero byte is never recognised. A value
+// a zero byte) and sets installDir. A UTF-8 byte-order mark at the start of the first line is
+// taken off it into optionsByteOrderMark. A line holding a zero byte is never recognised. A value
 // that does not convert is skipped; every other line is still applied and removed, and then one
 // error names every bad value, one line each in the file's order, joined by "\n":
 // "'<value>' is not a valid ... value (<option> in <sourcePath>)", or "(<option>)" without a
 // sourcePath. <option> is the name the program writes ("CacheSize", "SoundVol").
 void ReadOptions(MainState& state, std::string_view sourcePath = {});
 // Writes optionLines followed by the 15 or 16 option lines to the current set's "QRVDAT\UO."
-// copy, then re-reads them. On any failure optionLines and the file are left as they were.
+// copy (with the byte-order mark in front of the first line when the file read had one), then
+// re-reads them. On any failure optionLines and the file are left as they were.
 void WriteOptions(MainState& state);
 // The option lines WriteOptions appends, in their written order. Throws for a cache size text
 // that is not a whole number.

@@ -100,6 +100,9 @@ struct MainState {
   // The lines of the options file that the program does not recognise, in their order, byte for
   // byte. Between operations it never holds a recognised option line.
   std::vector<std::string> optionLines;
+  // The file began with a UTF-8 byte-order mark: ReadOptions takes it off the first line, and
+  // WriteOptions writes it again at the very start of the file.
+  bool optionsByteOrderMark = false;
 
   // System page. The defaults are the values ReadOptions starts from.
   std::string installDir;        // edUOIns: gameDir without its trailing separator

@@ -51,6 +51,9 @@ constexpr std::string_view kOptionNames[] = {
 
 constexpr std::size_t kMaxValueLength = 99;
 
+// The UTF-8 byte-order mark some editors put in front of a file's first line.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 std::string OnOff(bool value) {
   return value ? "on" : "off";
 }
@@ -204,6 +207,13 @@ void ReadOptions(MainState& state, std::string_view sourcePath) {
   state.use565 = false;
   state.version = ReadVersion(state);
 
+  // The mark belongs to the file, not to its first line: taken off, that line is read like any
+  // other, and WriteOptions puts the mark back at the start of the file.
+  state.optionsByteOrderMark =
+      !state.optionLines.empty() && state.optionLines.front().starts_with(kByteOrderMark);
+  if (state.optionsByteOrderMark)
+    state.optionLines.front().erase(0, kByteOrderMark.size());
+
   // Bottom up, so that the occurrence nearest the top wins. Every recognised line goes, also one
   // whose value does not convert: a later save must not write it a second time.
   std::vector<std::string> badValues; // bottom first
@@ -267,6 +277,8 @@ void WriteOptions(MainState& state) {
   std::vector<std::string> lines = state.optionLines;
   const std::vector<std::string> options = OptionFileLines(state);
   lines.insert(lines.end(), options.begin(), options.end());
+  if (state.optionsByteOrderMark)
+    lines.front().insert(0, kByteOrderMark);
   platform::WriteLines(SetFilePath(state, "UO.", state.currentSetExt), lines);
   state.optionLines = std::move(lines);
   ReadOptions(state);

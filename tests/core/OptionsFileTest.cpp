@@ -2,6 +2,7 @@
 
 #include "CoreTestSupport.h"
 #include "platform/Error.h"
+#include "platform/FileSystem.h"
 
 namespace qv {
 namespace {
@@ -96,6 +97,34 @@ TEST_F(OptionsFileTest, CacheSizeShowsThreeDigitsAndIsWrittenWithout) {
   EXPECT_EQ(ThrownBy({"CacheSize=lots"}), "'lots' is not a valid floating point value (CacheSize)");
   EXPECT_EQ(ThrownBy({"CacheSize=1e400"}),
             "'1e400' is not a valid floating point value (CacheSize)");
+}
+
+// A file saved by an editor that puts a UTF-8 byte-order mark in front of the first line.
+TEST_F(OptionsFileTest, AByteOrderMarkHidesNoOptionAndStaysAtTheStart) {
+  const std::string bom = "\xEF\xBB\xBF";
+  Read({bom + "CacheSize=32", "; mine"});
+  EXPECT_EQ(state.cacheSize, "032");
+  WriteOptions(state);
+  const std::string file = UoCopy();
+  EXPECT_EQ(file.rfind(bom + Crlf({"; mine", "CacheSize=32"}), 0), 0u);
+  EXPECT_EQ(file.find("CacheSize="), file.rfind("CacheSize="));
+  // Read and written again: the same bytes.
+  Read(platform::SplitLines(file));
+  EXPECT_EQ(state.cacheSize, "032");
+  WriteOptions(state);
+  EXPECT_EQ(UoCopy(), file);
+
+  // Only option lines: the mark goes in front of the first of them.
+  Read({bom + "Sound=off"});
+  EXPECT_FALSE(state.sound);
+  WriteOptions(state);
+  EXPECT_EQ(UoCopy().rfind(bom + "CacheSize=0\r\n", 0), 0u);
+  EXPECT_FALSE(state.sound);
+
+  // Only the very start of the file counts.
+  Read({"; x", bom + "Sound=off"});
+  EXPECT_TRUE(state.sound);
+  EXPECT_EQ(state.optionLines, (std::vector<std::string>{"; x", bom + "Sound=off"}));
 }
 
 TEST_F(OptionsFileTest, ValuesAreCutAt99Characters) {

@@ -1,8 +1,8 @@
 // The options file UO.CFG: read into the state, write the set copy, read again.
 //
 // Properties: the lines the program does not recognise stay in optionLines byte for byte and are
-// written back in front of the option lines; what was read is what was written; a second
-// read-write cycle writes the same bytes.
+// written back in front of the option lines (a leading byte-order mark stays at the start); what
+// was read is what was written; a second read-write cycle writes the same bytes.
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -69,6 +69,8 @@ bool IsBadValuesMessage(const std::string& message) {
   }
 }
 
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 MainState FreshState() {
   MainState state;
   state.gameDir = qv::fuzz::ScratchGameDir();
@@ -85,8 +87,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   qv::fuzz::RemoveFile(copy);
 
   state.optionLines = qv::platform::SplitLines(text);
+  // A byte-order mark at the start of the file is no part of the first line and is written back
+  // at the start.
+  std::vector<std::string> lines = state.optionLines;
+  const bool bom = !lines.empty() && lines.front().starts_with(kByteOrderMark);
+  if (bom)
+    lines.front().erase(0, kByteOrderMark.size());
   std::vector<std::string> unrecognised;
-  for (const std::string& line : state.optionLines)
+  for (const std::string& line : lines)
     if (!IsOptionLine(line))
       unrecognised.push_back(line);
 
@@ -109,7 +117,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   std::string written;
   FUZZ_CHECK(qv::fuzz::GetFile(copy, written));
-  FUZZ_CHECK(written.starts_with(qv::platform::JoinLines(unrecognised)));
+  FUZZ_CHECK(written.starts_with((bom ? std::string(kByteOrderMark) : std::string()) +
+                                 qv::platform::JoinLines(unrecognised)));
   FUZZ_CHECK(state.optionLines == unrecognised);
   FUZZ_CHECK(Fields(state) == read);
 
