@@ -80,8 +80,9 @@ void ReadOptions(MainState& state, std::string_view sourcePath = {});
 // copy (with the byte-order mark in front of the first line when the file read had one), then
 // re-reads them. On any failure optionLines and the file are left as they were.
 void WriteOptions(MainState& state);
-// The option lines WriteOptions appends, in their written order. Throws for a cache size text
-// that is not a whole number.
+// The option lines WriteOptions appends, in their written order. The cache size is written as
+// cacheSizeReadValue while cacheSize still equals cacheSizeReadText, else as the whole number
+// cacheSize holds; throws for a cache size text that is not a whole number.
 std::vector<std::string> OptionFileLines(const MainState& state);
 
 // --- Macro file (MACROS.TXT) ---

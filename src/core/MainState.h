@@ -122,6 +122,11 @@ struct MainState {
   bool obscenityFilter = true;   // chkFilter
   int soundVol = 255;            // slideSound position, 1 to 255; not reset by a read
   int musicVol = 255;            // slideMusic position, 1 to 255; not reset by a read
+  // The CacheSize value as the file has it ("999.7") and the cacheSize text ReadOptions made of
+  // it ("1000"); both empty when the file gives none. While cacheSize still equals
+  // cacheSizeReadText, the value is written back as read: a save without an edit never rounds it.
+  std::string cacheSizeReadValue;
+  std::string cacheSizeReadText;
 
   // Journal page.
   std::string journalRecord = "N"; // cboxJrnl value: "Y" or "N" (see kYesNoItems)

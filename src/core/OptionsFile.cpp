@@ -89,6 +89,8 @@ void ApplyOption(MainState& state, Option option, const std::string& value) {
       } catch (const std::range_error&) {
         throw Error("'" + value + "' is not a valid floating point value");
       }
+      state.cacheSizeReadValue = value;
+      state.cacheSizeReadText = state.cacheSize;
     }
     break;
   case JournalSaveFile:
@@ -192,6 +194,8 @@ void ReadOptions(MainState& state, std::string_view sourcePath) {
   state.installDir = RemoveBackslash(state.gameDir);
   state.cdRomDataPath.clear();
   state.cacheSize = "000";
+  state.cacheSizeReadValue.clear();
+  state.cacheSizeReadText.clear();
   state.journalRecord = 'N';
   state.journalFileRead = false;
   state.pageFlip = 'Y';
@@ -249,7 +253,11 @@ void ReadOptions(MainState& state, std::string_view sourcePath) {
 
 std::vector<std::string> OptionFileLines(const MainState& state) {
   std::vector<std::string> lines;
-  lines.push_back("CacheSize=" + std::to_string(core::StrToInt(core::Trim(state.cacheSize))));
+  // Unedited, the field shows the value rounded: the value is written as the file had it.
+  if (!state.cacheSizeReadValue.empty() && state.cacheSize == state.cacheSizeReadText)
+    lines.push_back("CacheSize=" + state.cacheSizeReadValue);
+  else
+    lines.push_back("CacheSize=" + std::to_string(core::StrToInt(core::Trim(state.cacheSize))));
   lines.push_back("CdRomDataPath=" + state.cdRomDataPath);
   if (state.journalRecord == "Y")
     lines.push_back("JournalSaveFile=" + state.journalFile);

@@ -99,6 +99,29 @@ TEST_F(OptionsFileTest, CacheSizeShowsThreeDigitsAndIsWrittenWithout) {
             "'1e400' is not a valid floating point value (CacheSize)");
 }
 
+// The field shows a rounded whole number; a save that did not change it must not change the file.
+TEST_F(OptionsFileTest, AnUnchangedCacheSizeIsWrittenAsTheFileHadIt) {
+  for (const auto& [value, shown] : {std::pair<std::string, std::string>{"1234", "1234"},
+                                     {"999.7", "1000"},
+                                     {"-5", "-005"},
+                                     {" 16", "016"}}) {
+    SCOPED_TRACE(value);
+    Read({"; top", "CacheSize=" + value});
+    EXPECT_EQ(state.cacheSize, shown);
+    WriteOptions(state);
+    EXPECT_EQ(UoCopy().rfind(Crlf({"; top", "CacheSize=" + value}), 0), 0u);
+    EXPECT_EQ(state.cacheSize, shown);
+  }
+  // An edited field writes its whole number, also when it is edited back to what it showed.
+  Read({"CacheSize=999.7"});
+  state.cacheSize = "0999";
+  EXPECT_EQ(OptionFileLines(state).front(), "CacheSize=999");
+  state.cacheSize = "1000";
+  EXPECT_EQ(OptionFileLines(state).front(), "CacheSize=999.7");
+  Read({"CacheSize="});
+  EXPECT_EQ(OptionFileLines(state).front(), "CacheSize=0");
+}
+
 // A file saved by an editor that puts a UTF-8 byte-order mark in front of the first line.
 TEST_F(OptionsFileTest, AByteOrderMarkHidesNoOptionAndStaysAtTheStart) {
   const std::string bom = "\xEF\xBB\xBF";
