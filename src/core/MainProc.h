@@ -77,8 +77,9 @@ std::string SetFilePath(const MainState& state, std::string_view kind, std::stri
 // sourcePath. <option> is the name the program writes ("CacheSize", "SoundVol").
 void ReadOptions(MainState& state, std::string_view sourcePath = {});
 // Writes optionLines followed by the 15 or 16 option lines to the current set's "QRVDAT\UO."
-// copy (with the byte-order mark in front of the first line when the file read had one), then
-// re-reads them. On any failure optionLines and the file are left as they were.
+// copy (with the byte-order mark in front of the first line when the file read had one, or when
+// that line itself begins with the mark's bytes), then re-reads them. On any failure optionLines
+// and the file are left as they were.
 void WriteOptions(MainState& state);
 // The option lines WriteOptions appends, in their written order. The cache size is written as
 // cacheSizeReadValue while cacheSize still equals cacheSizeReadText, else as the whole number

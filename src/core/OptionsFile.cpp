@@ -285,7 +285,9 @@ void WriteOptions(MainState& state) {
   std::vector<std::string> lines = state.optionLines;
   const std::vector<std::string> options = OptionFileLines(state);
   lines.insert(lines.end(), options.begin(), options.end());
-  if (state.optionsByteOrderMark)
+  // A first line that itself begins with the mark's bytes (one from further down, moved up as
+  // the option lines above it went) gets the mark in front: else the next read takes them for it.
+  if (state.optionsByteOrderMark || lines.front().starts_with(kByteOrderMark))
     lines.front().insert(0, kByteOrderMark);
   platform::WriteLines(SetFilePath(state, "UO.", state.currentSetExt), lines);
   state.optionLines = std::move(lines);

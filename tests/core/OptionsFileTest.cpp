@@ -144,10 +144,16 @@ TEST_F(OptionsFileTest, AByteOrderMarkHidesNoOptionAndStaysAtTheStart) {
   EXPECT_EQ(UoCopy().rfind(bom + "CacheSize=0\r\n", 0), 0u);
   EXPECT_FALSE(state.sound);
 
-  // Only the very start of the file counts.
-  Read({"; x", bom + "Sound=off"});
+  // Only the very start of the file counts. A line beginning with the mark's bytes that becomes
+  // the first one keeps them, behind a mark.
+  Read({"Music=off", bom + "Sound=off"});
   EXPECT_TRUE(state.sound);
-  EXPECT_EQ(state.optionLines, (std::vector<std::string>{"; x", bom + "Sound=off"}));
+  EXPECT_EQ(state.optionLines, std::vector<std::string>{bom + "Sound=off"});
+  WriteOptions(state);
+  EXPECT_EQ(UoCopy().rfind(bom + bom + "Sound=off\r\nCacheSize=0\r\n", 0), 0u);
+  EXPECT_TRUE(state.sound);
+  EXPECT_FALSE(state.music);
+  EXPECT_EQ(state.optionLines, std::vector<std::string>{bom + "Sound=off"});
 }
 
 TEST_F(OptionsFileTest, ValuesAreCutAt99Characters) {
