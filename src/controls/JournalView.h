@@ -4,7 +4,7 @@
 // hundreds of MB. The file is read into one buffer and indexed by line starts (core's LineIndex);
 // only the lines on screen are decoded from Windows-1252, and searching runs over the bytes.
 //
-// Lines are split as the program splits the game's files: CR LF, LF or CR; a zero byte ends the
+// Lines are split at CR LF, LF or CR, as in the game's files; unlike there, a zero byte ends the
 // text. Decoding is Windows-1252 with the five undefined codes mapped to the C1 controls of the
 // same value (as Windows does); control characters other than Tab are shown as blanks (they have
 // no glyph) but copied as they are.

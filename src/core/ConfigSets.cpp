@@ -125,7 +125,7 @@ void LoadCurrentSet(MainState& state, int sortCol) {
     state.musicVol = 255;
   }
   try {
-    ReadOptions(state);
+    ReadOptions(state, SetFilePath(state, "UO.", state.currentSetExt));
   } catch (const Error& error) {
     errors.push_back(error.what());
   }

@@ -6,7 +6,7 @@
 #include <string_view>
 
 // A text file's bytes held in one buffer, with an index of where each line starts. Lines are
-// split as the program splits the game's files: at CR LF, LF or CR; a zero byte ends the text.
+// split at CR LF, LF or CR, as in the game's files; unlike there, a zero byte ends the text.
 // Nothing is decoded or copied per line, so a journal of hundreds of MB is read, indexed and
 // searched in a fraction of a second and costs its own size plus 8 bytes per line.
 namespace qv {

@@ -75,6 +75,10 @@ std::string YesNo(bool value) {
 // the lines that open a block: the first line and each line after an end line.
 std::size_t FindMacro(const std::vector<std::string>& lines, const std::string& keyName, bool alt,
                       bool ctrl, bool shift) {
+  // Neither key nor modifier is a new, empty row: the panel never stores such a macro. A key line
+  // naming neither (a stray blank line after an end line) is no macro; its block is the next one.
+  if (core::Trim(keyName).empty() && !alt && !ctrl && !shift)
+    return std::string::npos;
   bool atKey = true;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     if (IsEndLine(lines[i])) {

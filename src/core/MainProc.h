@@ -13,8 +13,9 @@
 //
 // Errors: operations throw qv::Error whose text is the message the user sees ("Cannot open file
 // <path>", "Cannot create file <path>", "'<value>' is not a valid integer value", "'<value>' is
-// not a valid floating point value", or the settings store's own texts). Paths in messages are
-// the full paths as the program forms them from gameDir.
+// not a valid floating point value", the bad option values ReadOptions names, or the settings
+// store's own texts). Paths in messages are the full paths as the program forms them from
+// gameDir.
 namespace qv {
 
 // --- Texts of the coded combo boxes (code, " - ", text) ---
@@ -68,17 +69,24 @@ std::string SetFilePath(const MainState& state, std::string_view kind, std::stri
 
 // --- Options file (UO.CFG) ---
 
-// Applies optionLines to the option fields (defaults first, then every recognised line, the
-// topmost occurrence of a key winning), removes every recognised line from optionLines, reads the
-// version from version.txt (empty when it is missing or empty) and sets installDir. A value that
-// does not convert is skipped; every other line is still applied and removed, and the first bad
-// value is then thrown as "'<value>' is not a valid ... value".
-void ReadOptions(MainState& state);
+// Applies optionLines (the file's lines as read) to the option fields (defaults first, then every
+// recognised line, the topmost occurrence of a key winning), removes every recognised line from
+// optionLines, reads the version from version.txt (empty when it is missing or empty; it ends at
+// a zero byte) and sets installDir. A UTF-8 byte-order mark at the start of the first line is
+// taken off it into optionsByteOrderMark. A line holding a zero byte is never recognised. A value
+// that does not convert is skipped; every other line is still applied and removed, and then one
+// error names every bad value, one line each in the file's order, joined by "\n":
+// "'<value>' is not a valid ... value (<option> in <sourcePath>)", or "(<option>)" without a
+// sourcePath. <option> is the name the program writes ("CacheSize", "SoundVol").
+void ReadOptions(MainState& state, std::string_view sourcePath = {});
 // Writes optionLines followed by the 15 or 16 option lines to the current set's "QRVDAT\UO."
-// copy, then re-reads them. On any failure optionLines and the file are left as they were.
+// copy (with the byte-order mark in front of the first line when the file read had one, or when
+// that line itself begins with the mark's bytes), then re-reads them. On any failure optionLines
+// and the file are left as they were.
 void WriteOptions(MainState& state);
-// The option lines WriteOptions appends, in their written order. Throws for a cache size text
-// that is not a whole number.
+// The option lines WriteOptions appends, in their written order. The cache size is written as
+// cacheSizeReadValue while cacheSize still equals cacheSizeReadText, else as the whole number
+// cacheSize holds; throws for a cache size text that is not a whole number.
 std::vector<std::string> OptionFileLines(const MainState& state);
 
 // --- Macro file (MACROS.TXT) ---
@@ -93,11 +101,14 @@ void SortMacroGrid(std::vector<MacroGridRow>& rows, int sortCol);
 std::string MacroGridSortKey(const MacroGridRow& row, int sortCol);
 
 // The actions of the first macro whose key line matches (key name compared trimmed, letter case
-// counting; the three flags equal). A macro that is not found gives a panel without rows.
+// counting; the three flags equal). A macro that is not found gives a panel without rows. A key
+// line without key name and modifiers (a blank line opening a block) never matches: without
+// either, nothing is found.
 MacroPanel FillMacroPanel(const MainState& state, const std::string& keyName, bool alt, bool ctrl,
                           bool shift);
 // Removes the first matching macro's block (key line, action lines and end line, or up to the
-// end of the file when it has no end line) from macroLines. Nothing happens when none matches.
+// end of the file when it has no end line) from macroLines. Nothing happens when none matches,
+// nor ever for a new, empty row (no key name, no modifier).
 void RemoveMacro(MainState& state, const std::string& keyName, bool alt, bool ctrl, bool shift);
 // Appends the panel's macro to macroLines: an end line first when the last line is not one, the
 // key line, one line per row (action + " " + parameter), the extra action lines, the end line.
@@ -150,7 +161,7 @@ bool SaveCurrentSet(MainState& state, SaveReport* report = nullptr);
 // sortCol). Each copy is read on its own: one that cannot be read leaves only its own part empty
 // (defaults for the options) and is marked unread in unreadParts; the others are read all the
 // same. Then one error names every copy that could not be read ("Cannot open file <path>") and
-// every bad option value, one to a line.
+// every bad option value with its option and the set's "QRVDAT\UO." copy, one to a line.
 void LoadCurrentSet(MainState& state, int sortCol = 0);
 // A part's content as a save would write it, to tell whether it changed.
 std::string PartContent(const MainState& state, SetPart part);

@@ -114,6 +114,9 @@ struct MainState {
   // The lines of the options file that the program does not recognise, in their order, byte for
   // byte. Between operations it never holds a recognised option line.
   std::vector<std::string> optionLines;
+  // The file began with a UTF-8 byte-order mark: ReadOptions takes it off the first line, and
+  // WriteOptions writes it again at the very start of the file.
+  bool optionsByteOrderMark = false;
 
   // System page. The defaults are the values ReadOptions starts from.
   std::string installDir;        // edUOIns: gameDir without its trailing separator
@@ -133,6 +136,11 @@ struct MainState {
   bool obscenityFilter = true;   // chkFilter
   int soundVol = 255;            // slideSound position, 1 to 255; not reset by a read
   int musicVol = 255;            // slideMusic position, 1 to 255; not reset by a read
+  // The CacheSize value as the file has it ("999.7") and the cacheSize text ReadOptions made of
+  // it ("1000"); both empty when the file gives none. While cacheSize still equals
+  // cacheSizeReadText, the value is written back as read: a save without an edit never rounds it.
+  std::string cacheSizeReadValue;
+  std::string cacheSizeReadText;
 
   // Journal page.
   std::string journalRecord = "N"; // cboxJrnl value: "Y" or "N" (see kYesNoItems)

@@ -42,7 +42,17 @@ constexpr std::string_view kMatchWords[] = {
     "CHESTOPENING",  "FULLSCREEN", "NOTORIETYQUERY",  "USECIRCLETRANS",
     "PAGEFLIP",      "FOOTSTEPS",  "USE565",          "OBSCENITYFILTER"};
 
+// The names the program writes, by Option; error messages name the option by them.
+constexpr std::string_view kOptionNames[] = {
+    "CdRomDataPath", "CacheSize",  "JournalSaveFile", "SoundVol",
+    "MusicVol",      "Sound",      "Music",           "ShowIntroAnim",
+    "ChestOpening",  "FullScreen", "NotorietyQuery",  "UseCircleTrans",
+    "PageFlip",      "Footsteps",  "Use565",          "ObscenityFilter"};
+
 constexpr std::size_t kMaxValueLength = 99;
+
+// The UTF-8 byte-order mark some editors put in front of a file's first line.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 std::string OnOff(bool value) {
   return value ? "on" : "off";
@@ -79,6 +89,8 @@ void ApplyOption(MainState& state, Option option, const std::string& value) {
       } catch (const std::range_error&) {
         throw Error("'" + value + "' is not a valid floating point value");
       }
+      state.cacheSizeReadValue = value;
+      state.cacheSizeReadText = state.cacheSize;
     }
     break;
   case JournalSaveFile:
@@ -134,7 +146,11 @@ void ApplyOption(MainState& state, Option option, const std::string& value) {
 }
 
 // The option a line holds, if any, and its value.
-std::optional<std::pair<Option, std::string>> MatchOption(const std::string& line) {
+std::optional<std::pair<Option, std::string>> MatchOption(std::string_view line) {
+  // Trimming would drop a zero byte, and writing the option anew the bytes around it: such a line
+  // stays as it is.
+  if (line.find('\0') != std::string_view::npos)
+    return std::nullopt;
   const std::string trimmed = core::Trim(line);
   const std::string upper = core::UpperCase(trimmed);
   for (std::size_t i = 0; i < std::size(kMatchWords); ++i) {
@@ -156,7 +172,16 @@ std::optional<std::pair<Option, std::string>> MatchOption(const std::string& lin
 std::string ReadVersion(const MainState& state) {
   // A missing or empty version.txt only leaves the version empty; the options are still read.
   try {
-    const auto lines = platform::ReadLines(GameFilePath(state, "version.txt"));
+    auto lines = platform::ReadLines(GameFilePath(state, "version.txt"));
+    // The version ends at a zero byte (padding), as does the text; nothing after it is shown.
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      const std::size_t zero = lines[i].find('\0');
+      if (zero == std::string::npos)
+        continue;
+      lines[i].resize(zero);
+      lines.resize(lines[i].empty() ? i : i + 1);
+      break;
+    }
     return lines.empty() ? std::string() : lines.back();
   } catch (const Error&) {
     return std::string();
@@ -165,10 +190,12 @@ std::string ReadVersion(const MainState& state) {
 
 } // namespace
 
-void ReadOptions(MainState& state) {
+void ReadOptions(MainState& state, std::string_view sourcePath) {
   state.installDir = RemoveBackslash(state.gameDir);
   state.cdRomDataPath.clear();
   state.cacheSize = "000";
+  state.cacheSizeReadValue.clear();
+  state.cacheSizeReadText.clear();
   state.journalRecord = 'N';
   state.journalFileRead = false;
   state.pageFlip = 'Y';
@@ -184,9 +211,16 @@ void ReadOptions(MainState& state) {
   state.use565 = false;
   state.version = ReadVersion(state);
 
+  // The mark belongs to the file, not to its first line: taken off, that line is read like any
+  // other, and WriteOptions puts the mark back at the start of the file.
+  state.optionsByteOrderMark =
+      !state.optionLines.empty() && state.optionLines.front().starts_with(kByteOrderMark);
+  if (state.optionsByteOrderMark)
+    state.optionLines.front().erase(0, kByteOrderMark.size());
+
   // Bottom up, so that the occurrence nearest the top wins. Every recognised line goes, also one
   // whose value does not convert: a later save must not write it a second time.
-  std::optional<Error> firstBadValue;
+  std::vector<std::string> badValues; // bottom first
   std::vector<bool> recognised(state.optionLines.size(), false);
   for (std::size_t i = state.optionLines.size(); i-- > 0;) {
     const auto match = MatchOption(state.optionLines[i]);
@@ -196,8 +230,11 @@ void ReadOptions(MainState& state) {
     try {
       ApplyOption(state, match->first, match->second);
     } catch (const Error& error) {
-      if (!firstBadValue)
-        firstBadValue = error;
+      std::string text = std::string(error.what()) + " (" +
+                         std::string(kOptionNames[static_cast<std::size_t>(match->first)]);
+      if (!sourcePath.empty())
+        text += " in " + std::string(sourcePath);
+      badValues.push_back(text + ")");
     }
   }
   std::vector<std::string> kept;
@@ -206,13 +243,21 @@ void ReadOptions(MainState& state) {
       kept.push_back(std::move(state.optionLines[i]));
   state.optionLines = std::move(kept);
 
-  if (firstBadValue)
-    throw *firstBadValue;
+  if (!badValues.empty()) {
+    std::string message;
+    for (auto bad = badValues.rbegin(); bad != badValues.rend(); ++bad)
+      message += (message.empty() ? "" : "\n") + *bad;
+    throw Error(message);
+  }
 }
 
 std::vector<std::string> OptionFileLines(const MainState& state) {
   std::vector<std::string> lines;
-  lines.push_back("CacheSize=" + std::to_string(core::StrToInt(core::Trim(state.cacheSize))));
+  // Unedited, the field shows the value rounded: the value is written as the file had it.
+  if (!state.cacheSizeReadValue.empty() && state.cacheSize == state.cacheSizeReadText)
+    lines.push_back("CacheSize=" + state.cacheSizeReadValue);
+  else
+    lines.push_back("CacheSize=" + std::to_string(core::StrToInt(core::Trim(state.cacheSize))));
   lines.push_back("CdRomDataPath=" + state.cdRomDataPath);
   if (state.journalRecord == "Y")
     lines.push_back("JournalSaveFile=" + state.journalFile);
@@ -240,6 +285,10 @@ void WriteOptions(MainState& state) {
   std::vector<std::string> lines = state.optionLines;
   const std::vector<std::string> options = OptionFileLines(state);
   lines.insert(lines.end(), options.begin(), options.end());
+  // A first line that itself begins with the mark's bytes (one from further down, moved up as
+  // the option lines above it went) gets the mark in front: else the next read takes them for it.
+  if (state.optionsByteOrderMark || lines.front().starts_with(kByteOrderMark))
+    lines.front().insert(0, kByteOrderMark);
   platform::WriteLines(SetFilePath(state, "UO.", state.currentSetExt), lines);
   state.optionLines = std::move(lines);
   ReadOptions(state);

@@ -20,9 +20,6 @@ namespace qv::platform {
 
 std::vector<std::string> SplitLines(std::string_view bytes) {
   std::vector<std::string> lines;
-  auto nul = bytes.find('\0');
-  if (nul != std::string_view::npos)
-    bytes = bytes.substr(0, nul);
   std::size_t start = 0;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     if (bytes[i] == '\r' || bytes[i] == '\n') {

@@ -45,9 +45,9 @@ bool CreateDirectory(const std::string& path);
 // or still missing.
 bool CopyFileReplacing(const std::string& from, const std::string& to);
 
-// Reads a text file as lines split at CR LF, LF or CR; a zero byte ends the text; the bytes are
-// kept as they are. Only a regular file of at most maxSize bytes is read. Throws qv::Error
-// "Cannot open file <path>" with LastFileError() on a second line.
+// Reads a text file as lines split at CR LF, LF or CR; every other byte, a zero
+// byte too, is kept as it is. Only a regular file of at most maxSize bytes is read. Throws
+// qv::Error "Cannot open file <path>" with LastFileError() on a second line.
 std::vector<std::string> ReadLines(const std::string& path,
                                    std::uint64_t maxSize = kMaxSettingsFileSize);
 // Writes the lines with CR LF after each one, atomically (temporary file, flush, rename). A

@@ -7,6 +7,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -145,7 +147,10 @@ void TfrmMain::CreateSystemPage(QWidget* tab) {
   lblDPath = MakeLabel(gboxSys, QStringLiteral("CD ROM Datapath"), edDPath);
   edCache = new TKVXEdit(gboxSys);
   edCache->setObjectName(QStringLiteral("edCache"));
-  edCache->setEditMask(QStringLiteral("999;0; "));
+  // A whole number, signed as a file may hold it: a mask of three places cut "1234" to "123".
+  // Fifteen digits hold every size the options file can give.
+  edCache->Edit()->setValidator(new QRegularExpressionValidator(
+      QRegularExpression(QStringLiteral("-?[0-9]{1,15}")), edCache->Edit()));
   edCache->setFixedWidth(48);
   lblCache = MakeLabel(gboxSys, QStringLiteral("Cache Size (in MB)"), edCache);
   cboxPage = new TKVXComboBox(gboxSys);

@@ -192,14 +192,46 @@ TEST_F(ConfigSetsTest, CopyThatCannotBeReadEmptiesOnlyItsPartAndIsNotSavedOverGo
 TEST_F(ConfigSetsTest, BadOptionValueDoesNotLeaveAnotherSetsServersAndMacros) {
   LoadCurrentSet(state);
   state.currentSetExt = "004";
-  Put("QRVDAT/UO.004", Crlf({"SoundVol=loud", "Music=off"}));
+  Put("QRVDAT/UO.004", Crlf({"CacheSize=12x", "SoundVol=loud", "Music=off"}));
   Put("QRVDAT/LOGIN.004", Crlf({"LoginServer=four.example.com,4"}));
   Put("QRVDAT/MACROS.004", Crlf({"F4 0 0 0", "Bow", "########"}));
-  EXPECT_EQ(ErrorOf(LoadCurrentSet), "'loud' is not a valid integer value");
+  // One message names every bad value, its option and its file.
+  const std::string copy = tmp.dir() + "QRVDAT/UO.004";
+  EXPECT_EQ(ErrorOf(LoadCurrentSet),
+            "'12x' is not a valid floating point value (CacheSize in " + copy +
+                ")\n'loud' is not a valid integer value (SoundVol in " + copy + ")");
   EXPECT_FALSE(state.music);
   EXPECT_TRUE(state.optionLines.empty());
   EXPECT_EQ(state.servers[0], "four.example.com");
   EXPECT_EQ(state.macroLines.front(), "F4 0 0 0");
+}
+
+// A zero byte is one more byte of its line: the lines after it are read and saved like any other.
+TEST_F(ConfigSetsTest, ZeroBytesLoseNothingOnSave) {
+  const std::string macros =
+      Crlf({"F1 0 0 0", std::string("Say a\0b", 7), "########", "F2 0 0 0", "Bow", "########"});
+  const std::string optionWithZero("Music=\0off", 10);
+  const std::string options = Crlf({"Sound=off", optionWithZero, "FullScreen=off"});
+  const std::string login = Crlf(
+      {"LoginServer=one.example.com,1", std::string(";\0", 2), "LoginServer=two.example.com,2"});
+  Put("QRVDAT/MACROS.001", macros);
+  Put("QRVDAT/UO.001", options);
+  Put("QRVDAT/LOGIN.001", login);
+  Put("version.txt", Crlf({"4.0.11c"}) + std::string(3, '\0')); // padding is no version
+  LoadCurrentSet(state);
+  EXPECT_EQ(state.version, "4.0.11c");
+  EXPECT_EQ(state.macroGrid.size(), 2u);
+  EXPECT_FALSE(state.sound);
+  EXPECT_TRUE(state.music); // the line with the zero byte is not taken for an option
+  EXPECT_FALSE(state.fullScreen);
+  EXPECT_EQ(state.servers[1], "two.example.com");
+  ASSERT_TRUE(SaveCurrentSet(state));
+
+  EXPECT_EQ(Get("MACROS.TXT"), macros);
+  const std::string uo = Get("UO.CFG");
+  EXPECT_EQ(uo.rfind(Crlf({optionWithZero, "CacheSize=0"}), 0), 0u);
+  EXPECT_NE(uo.find("\r\nFullScreen=off\r\n"), std::string::npos);
+  EXPECT_NE(Get("LOGIN.CFG").find("LoginServer=two.example.com,2\r\n"), std::string::npos);
 }
 
 TEST(GamePathTest, PathsFollowTheGameDirectorysForm) {

@@ -183,6 +183,42 @@ TEST_F(MacroFileTest, RemoveTakesTheWholeBlockAndNothingElse) {
   EXPECT_EQ(state.macroLines, (std::vector<std::string>{"F1 0 0 0", "########"}));
 }
 
+// A block opened by a blank line (a stray empty line between two macros) names no key: the new,
+// empty row of Add must not take it for its own macro, whose removal would take the next
+// macro's lines with it.
+TEST_F(MacroFileTest, ABlockWithABlankKeyLineIsNoRowsMacro) {
+  state.macroLines = {"F1 0 0 0",       "Say Hail", "########", "",    "F2 0 0 0",
+                      "Say Vendor buy", "########", " \t ",     "Bow", "########",
+                      "Q 0 1 0",        "Dance",    "########"};
+  const std::vector<std::string> before = state.macroLines;
+  FillMacroGrid(state);
+  ASSERT_EQ(state.macroGrid.size(), 4u);
+  // The grid lists such a block as it stands: no key, its first line taken for the action.
+  EXPECT_EQ(state.macroGrid[0].cells,
+            (std::array<std::string, 6>{"", "No", "No", "No", "Bow", ""}));
+  EXPECT_EQ(state.macroGrid[1].cells,
+            (std::array<std::string, 6>{"", "No", "No", "No", "F2", "0 0 0"}));
+
+  // Add: the new row is checked out (nothing to show, nothing to remove), Alt is ticked and the
+  // panel left.
+  EXPECT_EQ(FillMacroPanel(state, "", false, false, false).rows.size(), 0u);
+  RemoveMacro(state, "", false, false, false);
+  EXPECT_EQ(state.macroLines, before);
+  MacroPanel added;
+  added.alt = true;
+  AppendMacro(state, added);
+  std::vector<std::string> expected = before;
+  expected.insert(expected.end(), {" 0 1 0", "########"});
+  EXPECT_EQ(state.macroLines, expected);
+
+  // A keyless macro with a modifier, as the panel stores it, is still checked out and back.
+  const MacroPanel keyless = FillMacroPanel(state, "", true, false, false);
+  RemoveMacro(state, "", true, false, false);
+  EXPECT_EQ(state.macroLines, before);
+  AppendMacro(state, keyless);
+  EXPECT_EQ(state.macroLines, expected);
+}
+
 TEST_F(MacroFileTest, AppendBuildsTheBlockFromThePanel) {
   state.macroLines.clear();
   MacroPanel panel;

@@ -2,6 +2,7 @@
 
 #include "CoreTestSupport.h"
 #include "platform/Error.h"
+#include "platform/FileSystem.h"
 
 namespace qv {
 namespace {
@@ -93,8 +94,66 @@ TEST_F(OptionsFileTest, CacheSizeShowsThreeDigitsAndIsWrittenWithout) {
   EXPECT_EQ(state.cacheSize, "1234");
   Read({"CacheSize="});
   EXPECT_EQ(state.cacheSize, "000");
-  EXPECT_EQ(ThrownBy({"CacheSize=lots"}), "'lots' is not a valid floating point value");
-  EXPECT_EQ(ThrownBy({"CacheSize=1e400"}), "'1e400' is not a valid floating point value");
+  EXPECT_EQ(ThrownBy({"CacheSize=lots"}), "'lots' is not a valid floating point value (CacheSize)");
+  EXPECT_EQ(ThrownBy({"CacheSize=1e400"}),
+            "'1e400' is not a valid floating point value (CacheSize)");
+}
+
+// The field shows a rounded whole number; a save that did not change it must not change the file.
+TEST_F(OptionsFileTest, AnUnchangedCacheSizeIsWrittenAsTheFileHadIt) {
+  for (const auto& [value, shown] : {std::pair<std::string, std::string>{"1234", "1234"},
+                                     {"999.7", "1000"},
+                                     {"-5", "-005"},
+                                     {" 16", "016"}}) {
+    SCOPED_TRACE(value);
+    Read({"; top", "CacheSize=" + value});
+    EXPECT_EQ(state.cacheSize, shown);
+    WriteOptions(state);
+    EXPECT_EQ(UoCopy().rfind(Crlf({"; top", "CacheSize=" + value}), 0), 0u);
+    EXPECT_EQ(state.cacheSize, shown);
+  }
+  // An edited field writes its whole number, also when it is edited back to what it showed.
+  Read({"CacheSize=999.7"});
+  state.cacheSize = "0999";
+  EXPECT_EQ(OptionFileLines(state).front(), "CacheSize=999");
+  state.cacheSize = "1000";
+  EXPECT_EQ(OptionFileLines(state).front(), "CacheSize=999.7");
+  Read({"CacheSize="});
+  EXPECT_EQ(OptionFileLines(state).front(), "CacheSize=0");
+}
+
+// A file saved by an editor that puts a UTF-8 byte-order mark in front of the first line.
+TEST_F(OptionsFileTest, AByteOrderMarkHidesNoOptionAndStaysAtTheStart) {
+  const std::string bom = "\xEF\xBB\xBF";
+  Read({bom + "CacheSize=32", "; mine"});
+  EXPECT_EQ(state.cacheSize, "032");
+  WriteOptions(state);
+  const std::string file = UoCopy();
+  EXPECT_EQ(file.rfind(bom + Crlf({"; mine", "CacheSize=32"}), 0), 0u);
+  EXPECT_EQ(file.find("CacheSize="), file.rfind("CacheSize="));
+  // Read and written again: the same bytes.
+  Read(platform::SplitLines(file));
+  EXPECT_EQ(state.cacheSize, "032");
+  WriteOptions(state);
+  EXPECT_EQ(UoCopy(), file);
+
+  // Only option lines: the mark goes in front of the first of them.
+  Read({bom + "Sound=off"});
+  EXPECT_FALSE(state.sound);
+  WriteOptions(state);
+  EXPECT_EQ(UoCopy().rfind(bom + "CacheSize=0\r\n", 0), 0u);
+  EXPECT_FALSE(state.sound);
+
+  // Only the very start of the file counts. A line beginning with the mark's bytes that becomes
+  // the first one keeps them, behind a mark.
+  Read({"Music=off", bom + "Sound=off"});
+  EXPECT_TRUE(state.sound);
+  EXPECT_EQ(state.optionLines, std::vector<std::string>{bom + "Sound=off"});
+  WriteOptions(state);
+  EXPECT_EQ(UoCopy().rfind(bom + bom + "Sound=off\r\nCacheSize=0\r\n", 0), 0u);
+  EXPECT_TRUE(state.sound);
+  EXPECT_FALSE(state.music);
+  EXPECT_EQ(state.optionLines, std::vector<std::string>{bom + "Sound=off"});
 }
 
 TEST_F(OptionsFileTest, ValuesAreCutAt99Characters) {
@@ -155,8 +214,10 @@ TEST_F(OptionsFileTest, VersionIsTheLastLineAndMayBeMissing) {
 }
 
 TEST_F(OptionsFileTest, BadValueStillRemovesEveryOptionLineAndAppliesTheGoodOnes) {
+  // Every bad value is named, in the file's order.
   EXPECT_EQ(ThrownBy({"Keep=1", "SoundVol=loud", "Sound=off", "MusicVol=", "MusicVol=7"}),
-            "'' is not a valid integer value"); // bottom up: the empty MusicVol is met first
+            "'loud' is not a valid integer value (SoundVol)\n"
+            "'' is not a valid integer value (MusicVol)");
   EXPECT_EQ(state.optionLines, std::vector<std::string>{"Keep=1"});
   EXPECT_FALSE(state.sound);
   EXPECT_EQ(state.musicVol, 7);

@@ -1,5 +1,6 @@
 // The line splitter of the game's files (SplitLines, JoinLines) and the journal's byte index
-// (LineIndex): both must split any bytes into the same lines, and lose nothing but the line ends.
+// (LineIndex): both must split any bytes into the same lines, and lose nothing but the line ends
+// (the journal's text ends at a zero byte; the game's files keep every byte).
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -36,32 +37,35 @@ std::size_t NaiveFind(std::string_view haystack, std::string_view needle) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  const std::vector<std::string> lines = qv::platform::SplitLines(bytes);
+  const std::vector<std::string> fileLines = qv::platform::SplitLines(bytes);
 
-  // The text is everything before the first zero byte; each line is its bytes between two line
-  // ends (CR LF, LF or CR), in order, and nothing else is dropped.
-  const std::string_view text = bytes.substr(0, bytes.find('\0'));
+  // Each line is its bytes between two line ends (CR LF, LF or CR), in order, zero bytes
+  // included, and nothing else is dropped.
   std::size_t pos = 0;
-  for (std::size_t i = 0; i < lines.size(); ++i) {
-    const std::string& line = lines[i];
-    FUZZ_CHECK(line.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos);
-    FUZZ_CHECK(text.substr(pos, line.size()) == line);
+  for (std::size_t i = 0; i < fileLines.size(); ++i) {
+    const std::string& line = fileLines[i];
+    FUZZ_CHECK(line.find_first_of("\r\n") == std::string::npos);
+    FUZZ_CHECK(bytes.substr(pos, line.size()) == line);
     pos += line.size();
-    if (pos == text.size()) {
-      FUZZ_CHECK(i + 1 == lines.size());
+    if (pos == bytes.size()) {
+      FUZZ_CHECK(i + 1 == fileLines.size());
       break;
     }
-    if (text.compare(pos, 2, "\r\n") == 0) {
+    if (bytes.compare(pos, 2, "\r\n") == 0) {
       pos += 2;
     } else {
-      FUZZ_CHECK(text[pos] == '\r' || text[pos] == '\n');
+      FUZZ_CHECK(bytes[pos] == '\r' || bytes[pos] == '\n');
       ++pos;
     }
   }
-  FUZZ_CHECK(pos == text.size());
+  FUZZ_CHECK(pos == bytes.size());
 
   // What the program writes reads back as the same lines.
-  FUZZ_CHECK(qv::platform::SplitLines(qv::platform::JoinLines(lines)) == lines);
+  FUZZ_CHECK(qv::platform::SplitLines(qv::platform::JoinLines(fileLines)) == fileLines);
+
+  // The journal's text is everything before the first zero byte, split the same way.
+  const std::string_view text = bytes.substr(0, bytes.find('\0'));
+  const std::vector<std::string> lines = qv::platform::SplitLines(text);
 
   // The journal's index sees the same lines.
   qv::LineIndex index;

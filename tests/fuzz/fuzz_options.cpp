@@ -1,8 +1,9 @@
 // The options file UO.CFG: read into the state, write the set copy, read again.
 //
 // Properties: the lines the program does not recognise stay in optionLines byte for byte and are
-// written back in front of the option lines; what was read is what was written; a second
-// read-write cycle writes the same bytes.
+// written back in front of the option lines (a leading byte-order mark stays at the start); what
+// was read is what was written; a second read-write cycle writes the same bytes.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,7 +20,8 @@ namespace {
 using qv::MainState;
 using qv::fuzz::TrimControls;
 
-// A line is an option line when, trimmed and in capitals, it begins with one of these words.
+// A line is an option line when it holds no zero byte and, trimmed and in capitals, begins with
+// one of these words.
 constexpr std::string_view kOptionWords[] = {
     "CDROMDATAPATH", "CACHESIZE",  "JOURNALSAVEFILE", "SOUNDVOL",
     "MUSICVOL",      "SOUND",      "MUSIC",           "SHOWINTROANIM",
@@ -27,6 +29,8 @@ constexpr std::string_view kOptionWords[] = {
     "PAGEFLIP",      "FOOTSTEPS",  "USE565",          "OBSCENITYFILTER"};
 
 bool IsOptionLine(std::string_view line) {
+  if (line.find('\0') != std::string_view::npos)
+    return false;
   std::string upper(TrimControls(line));
   for (char& c : upper)
     if (c >= 'a' && c <= 'z')
@@ -49,6 +53,24 @@ bool EndsWith(const std::string& text, std::string_view tail) {
          text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
+// One line per bad value: "'<value>' is not a valid ... value (<option>)".
+bool IsBadValuesMessage(const std::string& message) {
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = std::min(message.find('\n', start), message.size());
+    const std::string line = message.substr(start, end - start);
+    if (!line.starts_with("'") || !EndsWith(line, ")") ||
+        (line.find("' is not a valid integer value (") == std::string::npos &&
+         line.find("' is not a valid floating point value (") == std::string::npos))
+      return false;
+    if (end == message.size())
+      return true;
+    start = end + 1;
+  }
+}
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 MainState FreshState() {
   MainState state;
   state.gameDir = qv::fuzz::ScratchGameDir();
@@ -65,17 +87,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   qv::fuzz::RemoveFile(copy);
 
   state.optionLines = qv::platform::SplitLines(text);
+  // A byte-order mark at the start of the file is no part of the first line and is written back
+  // at the start.
+  std::vector<std::string> lines = state.optionLines;
+  const bool bom = !lines.empty() && lines.front().starts_with(kByteOrderMark);
+  if (bom)
+    lines.front().erase(0, kByteOrderMark.size());
   std::vector<std::string> unrecognised;
-  for (const std::string& line : state.optionLines)
+  for (const std::string& line : lines)
     if (!IsOptionLine(line))
       unrecognised.push_back(line);
 
   try {
     qv::ReadOptions(state);
   } catch (const qv::Error& error) {
-    const std::string message = error.what();
-    FUZZ_CHECK(EndsWith(message, "is not a valid integer value") ||
-               EndsWith(message, "is not a valid floating point value"));
+    FUZZ_CHECK(IsBadValuesMessage(error.what()));
   }
   FUZZ_CHECK(state.optionLines == unrecognised);
   const auto read = Fields(state);
@@ -91,7 +117,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   std::string written;
   FUZZ_CHECK(qv::fuzz::GetFile(copy, written));
-  FUZZ_CHECK(written.starts_with(qv::platform::JoinLines(unrecognised)));
+  // A first line that begins with the mark's bytes gets a mark in front as well.
+  const bool mark =
+      bom || (!unrecognised.empty() && unrecognised.front().starts_with(kByteOrderMark));
+  FUZZ_CHECK(written.starts_with((mark ? std::string(kByteOrderMark) : std::string()) +
+                                 qv::platform::JoinLines(unrecognised)));
   FUZZ_CHECK(state.optionLines == unrecognised);
   FUZZ_CHECK(Fields(state) == read);
 

@@ -78,10 +78,12 @@ TEST(FileLines, SplitsAtCrLfLfAndCr) {
   EXPECT_EQ(L{}, SplitLines(""));
 }
 
-TEST(FileLines, ZeroByteEndsTheText) {
+TEST(FileLines, ZeroByteIsKeptInItsLine) {
   using L = std::vector<std::string>;
-  EXPECT_EQ((L{"a", "b"}), SplitLines(std::string_view("a\r\nb\0c\r\nd", 10)));
-  EXPECT_EQ(L{}, SplitLines(std::string_view("\0abc", 4)));
+  EXPECT_EQ((L{"a", std::string("b\0c", 3), "d"}),
+            SplitLines(std::string_view("a\r\nb\0c\r\nd", 9)));
+  EXPECT_EQ(L{std::string("\0abc", 4)}, SplitLines(std::string_view("\0abc", 4)));
+  EXPECT_EQ((L{"ab", std::string(1, '\0'), "cd"}), SplitLines(std::string_view("ab\r\0\ncd", 7)));
 }
 
 TEST(FileLines, WritesCrLfAfterEveryLineAndRoundTripsEveryByte) {
@@ -157,8 +159,10 @@ TEST(FileLines, ASettingsFileLargerThanTheLimitIsRefusedBeforeItIsReadOrCopied) 
   TempDir dir;
   const std::string big = dir.file("UO.CFG");
   WriteBytes(big, "Sound=on\r\n");
-  fs::resize_file(big, kMaxSettingsFileSize); // the rest zero bytes: sparse, and the text's end
-  EXPECT_EQ(std::vector<std::string>{"Sound=on"}, ReadLines(big));
+  fs::resize_file(big, kMaxSettingsFileSize); // the rest zero bytes, sparse
+  const auto atTheLimit = ReadLines(big);
+  ASSERT_EQ(atTheLimit.size(), 2u);
+  EXPECT_EQ(atTheLimit[0], "Sound=on");
   fs::resize_file(big, kMaxSettingsFileSize + 1);
   EXPECT_EQ("Cannot open file " + big + "\nThe file is larger than 64 MiB",
             ErrorText([&] { ReadLines(big); }));
@@ -166,7 +170,7 @@ TEST(FileLines, ASettingsFileLargerThanTheLimitIsRefusedBeforeItIsReadOrCopied) 
   EXPECT_EQ("The file is larger than 64 MiB", LastFileError());
   EXPECT_EQ(std::set<std::string>{"UO.CFG"}, FileNames(dir.path()));
   // Other texts (the patch log) are read whatever their size.
-  EXPECT_EQ(std::vector<std::string>{"Sound=on"}, ReadLines(big, kAnyFileSize));
+  EXPECT_EQ(ReadLines(big, kAnyFileSize).size(), 2u);
 }
 
 // ---- Atomic replacement --------------------------------------------------------------------

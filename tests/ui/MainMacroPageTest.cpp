@@ -434,6 +434,23 @@ TEST_F(MacroPage, DeleteRemovesTheSelectedMacroWithoutAQuestion) {
   EXPECT_EQ(form->cboxKey->currentText(), selected);
 }
 
+TEST_F(MacroPage, AddBesideABlockWithABlankKeyLineKeepsEveryMacro) {
+  const Lines file = {"F1 0 0 0",        "Say Hail",       "########", "",
+                      "F2 0 0 0",        "Say Vendor buy", "########", "H 1 0 0",
+                      "UseSkill Hiding", "########"};
+  Open(file);
+  Add();
+  Modifiers(true, false, false);
+  ClickRow(RowOf("H"));
+  EXPECT_FALSE(form->macroCheckedOut);
+  form->btnSave->click();
+  ASSERT_EQ(messages,
+            std::vector<QString>{"Ultima Online has been configured successfully off-line."});
+  Lines expected = file;
+  expected.insert(expected.end(), {" 0 1 0", "########"});
+  EXPECT_EQ(test::ReadBytes(game.path() / "MACROS.TXT"), Crlf(expected));
+}
+
 TEST_F(MacroPage, EnterInThePanelSavesTheMacroBeingEdited) {
   Open(kThreeMacros);
   // Qt takes the default role from a push button outside a dialog when it loses the focus, as

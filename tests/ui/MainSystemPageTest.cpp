@@ -50,6 +50,27 @@ TEST_F(MainWindowTest, SystemPageShowsTheOptionsAndSavesThemBack) {
   EXPECT_TRUE(window->slideMusic->isEnabled());
 }
 
+// Whatever cache size the file holds is shown, and a save without an edit keeps it as it was.
+TEST_F(MainWindowTest, CacheSizesOfAnyLengthAreShownAndSavedUnchanged) {
+  for (const auto& [value, shown] :
+       {std::pair<std::string, QString>{"1234", "1234"}, {"999.7", "1000"}, {"-5", "-005"}}) {
+    SCOPED_TRACE(value);
+    window.reset();
+    Put("UO.CFG", test::CrlfLines({"CacheSize=" + value}));
+    std::filesystem::remove(game.path() / "QRVDAT" / "UO.001");
+    messages.clear();
+    Open();
+    EXPECT_EQ(window->edCache->Text(), shown);
+    window->btnSave->click();
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(Get("UO.CFG").rfind("CacheSize=" + value + "\r\n", 0), 0u);
+    EXPECT_EQ(window->edCache->Text(), shown);
+  }
+  window->edCache->setText("2048");
+  window->btnSave->click();
+  EXPECT_EQ(Get("UO.CFG").rfind("CacheSize=2048\r\n", 0), 0u);
+}
+
 TEST_F(MainWindowTest, VolumeBarsFollowTheirBoxesAtOnce) {
   Open();
   window->slideSound->setValue(77);
@@ -73,13 +94,16 @@ TEST_F(MainWindowTest, VolumeBarsFollowTheirBoxesAtOnce) {
   EXPECT_EQ(window->slideSound->tickInterval(), 5);
 }
 
-TEST_F(MainWindowTest, CacheTakesThreeDigitsAndTheInstallFieldsAreShownOnly) {
+TEST_F(MainWindowTest, CacheTakesAWholeNumberAndTheInstallFieldsAreShownOnly) {
   Open();
   window->edCache->setText("");
   Focus(window->edCache);
   QTest::keyClick(window->edCache->Edit(), Qt::Key_Home);
-  QTest::keyClicks(window->edCache->Edit(), "1x2y34");
-  EXPECT_EQ(window->edCache->Text(), "123");
+  QTest::keyClicks(window->edCache->Edit(), "1x2y34-.5");
+  EXPECT_EQ(window->edCache->Text(), "12345");
+  window->edCache->setText("");
+  QTest::keyClicks(window->edCache->Edit(), "-0-7");
+  EXPECT_EQ(window->edCache->Text(), "-07");
 
   const QString dir = window->edUOIns->Text();
   const QString version = window->edVer->Text();

@@ -507,7 +507,9 @@ TEST_F(MainWindowTest, AnUnreadableSetShowsTheErrorOnAReadyWindow) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].kind, ui::MessageKind::GeneralError);
   EXPECT_EQ(messages[0].caption, "Quorvel");
-  EXPECT_EQ(messages[0].text, "'abc' is not a valid floating point value");
+  EXPECT_EQ(messages[0].text.toStdString(),
+            "'abc' is not a valid floating point value (CacheSize in " + game.dir() +
+                "QRVDAT/UO.001)");
   // The Loading window is gone and the focus is on the first field, not on Save, where the
   // next Enter would write the defaults over the value that could not be read.
   EXPECT_TRUE(loading.isNull());
