@@ -3,6 +3,11 @@
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/CommandLine.h"
 
 #include "core/MainProc.h"
 #include "core/SaveGuards.h"
@@ -12,6 +17,10 @@
 #include "ui/Main.h"
 
 int main(int argc, char** argv) {
+  // With arguments it is a command for launchers and scripts: no window, so no display needed.
+  if (argc > 1)
+    return qv::cli::Run(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quorvel"));
   // For measuring the start and for tests: no modal loop waits for a user.

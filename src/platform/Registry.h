@@ -72,6 +72,11 @@ std::string LastRegistryError();
 // For the implementations: records the reason of a failed change.
 void SetLastRegistryError(std::string reason);
 
+// Why a change of the registry would be refused now, before anything is changed: Wine running
+// for the registry home's prefix, or no way to tell. Empty when a change may be tried (on
+// Windows always).
+std::string RegistryChangeRefusal();
+
 // The host's registry. Elsewhere than on Windows, every call reads the hives afresh.
 std::unique_ptr<Registry> OpenRegistry();
 

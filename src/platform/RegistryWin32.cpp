@@ -143,6 +143,10 @@ public:
 
 } // namespace
 
+std::string RegistryChangeRefusal() {
+  return {};
+}
+
 std::unique_ptr<Registry> OpenRegistry() {
   return std::make_unique<Win32Registry>();
 }

@@ -586,6 +586,11 @@ public:
 
 } // namespace
 
+std::string RegistryChangeRefusal() {
+  const WineserverProbe wine = ProbeWineserver(RegistryHome());
+  return wine.state == WineserverProbe::NotRunning ? std::string() : wine.reason;
+}
+
 std::string RegistryHome() {
   std::string home = Env("QUORVEL_REGISTRY");
   if (!home.empty())
