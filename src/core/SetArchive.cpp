@@ -41,9 +41,10 @@ private:
   std::size_t pos_ = 0;
 };
 
-// A size: decimal digits only, at most kMaxSettingsFileSize.
+// A size: decimal digits only, without zeros in front (one spelling per set), at most
+// kMaxSettingsFileSize.
 bool ParseSize(std::string_view text, std::uint64_t& size) {
-  if (text.empty() || text.size() > 20)
+  if (text.empty() || text.size() > 20 || (text.size() > 1 && text.front() == '0'))
     return false;
   size = 0;
   for (char c : text) {
