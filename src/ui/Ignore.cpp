@@ -66,6 +66,14 @@ QString TfrmIgnore::Ask(QWidget* parent, bool findMode) {
   return dialog.Answer();
 }
 
+QString TfrmIgnore::AskName(QWidget* parent, const QString& title, const QString& text) {
+  TfrmIgnore dialog(parent);
+  dialog.nameTitle_ = title;
+  dialog.edIgnore->setText(text);
+  ExecModal(dialog);
+  return dialog.Answer();
+}
+
 void TfrmIgnore::FormCreate() {
   findMode_ = false;
   answer_.clear();
@@ -73,7 +81,7 @@ void TfrmIgnore::FormCreate() {
 
 void TfrmIgnore::FormShow() {
   lblIgnore->setText(QStringLiteral("Config Name"));
-  setWindowTitle(QStringLiteral("Multiple Configuration Add"));
+  setWindowTitle(nameTitle_.isEmpty() ? QStringLiteral("Multiple Configuration Add") : nameTitle_);
   if (findMode_) {
     lblIgnore->setText(QStringLiteral("Find"));
     setWindowTitle(QStringLiteral("Journal Find"));

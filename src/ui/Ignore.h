@@ -40,6 +40,8 @@ public:
 
   // Creates the dialog, runs it modally through ExecModal() and returns its answer.
   static QString Ask(QWidget* parent, bool findMode);
+  // The same for a configuration name under a title of its own, the field starting with `text`.
+  static QString AskName(QWidget* parent, const QString& title, const QString& text);
 
   // Handlers.
   void FormCreate();
@@ -66,6 +68,7 @@ protected:
 private:
   bool findMode_ = false;
   QString answer_;
+  QString nameTitle_; // AskName's title; empty: Add's
 };
 
 } // namespace qv::ui

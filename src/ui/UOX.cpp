@@ -5,12 +5,12 @@
 #include <QStringList>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <limits>
 #include <string>
 #include <vector>
 
 #include "controls/KVXStCtl.h"
 #include "core/MainProc.h"
+#include "core/SetCatalog.h"
 #include "platform/RegistryNames.h"
 #include "settings/KVXFile.h"
 #include "ui/Dialogs.h"
@@ -20,18 +20,14 @@ namespace qv::ui {
 
 namespace {
 
-const std::string kSetsKey = "\\SOFTWARE\\Quorvel\\UOXConfigs";
+const std::string kSetsKeyText(kSetsKey);
 
-std::string SetKey(const QString& name) {
-  return kSetsKey + "\\" + name.toStdString();
+std::string SetKeyOf(const QString& name) {
+  return SetKey(name.toStdString());
 }
 
-// The extension of a set numbered n: at least three digits, zeros in front.
-std::string ExtensionOf(std::int32_t n) {
-  std::string digits = std::to_string(n);
-  if (digits.size() < 3)
-    digits.insert(0, 3 - digits.size(), '0');
-  return digits;
+QString FromText(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 } // namespace
@@ -72,15 +68,30 @@ TfrmUOX::TfrmUOX(MainState& state, QWidget* parent) : QDialog(parent), state_(st
   edCName->setKVXEnabled(false);
   lblCName->setBuddy(edCName->Edit());
 
+  // Rename and Duplicate work on the selected set: beside the list, under the current name.
+  btnRename = new TKVXButton(QStringLiteral("&Rename"), pnlData);
+  btnRename->setHint(QStringLiteral("Give the selected configuration a new name"));
+  btnDuplicate = new TKVXButton(QStringLiteral("D&uplicate"), pnlData);
+  btnDuplicate->setHint(
+      QStringLiteral("Add a configuration made from the selected one as it was last saved"));
+  auto* setButtons = new QHBoxLayout;
+  setButtons->setSpacing(6);
+  setButtons->addStretch(1);
+  for (TKVXButton* button : {btnRename, btnDuplicate}) {
+    button->setMinimumSize(button->sizeHint().expandedTo(QSize(75, 25)));
+    setButtons->addWidget(button);
+  }
+
   auto* grid = new QGridLayout(pnlData);
   grid->setContentsMargins(8, 8, 8, 4);
   grid->setHorizontalSpacing(10);
   grid->setVerticalSpacing(4);
-  grid->addWidget(lboxUOX, 0, 0, 4, 1);
+  grid->addWidget(lboxUOX, 0, 0, 5, 1);
   grid->addWidget(memoHelp, 0, 1);
   grid->addWidget(lblCName, 1, 1);
   grid->addWidget(edCName, 2, 1);
-  grid->setRowStretch(3, 1);
+  grid->addLayout(setButtons, 3, 1, Qt::AlignTop);
+  grid->setRowStretch(4, 1);
   grid->setColumnStretch(0, 1);
   lboxUOX->setMinimumWidth(180);
 
@@ -110,6 +121,9 @@ TfrmUOX::TfrmUOX(MainState& state, QWidget* parent) : QDialog(parent), state_(st
   layout->addWidget(pnlBtn, 0);
 
   connect(btnAdd, &QAbstractButton::clicked, this, Guarded([this](bool) { btnAddClick(); }));
+  connect(btnRename, &QAbstractButton::clicked, this, Guarded([this](bool) { btnRenameClick(); }));
+  connect(btnDuplicate, &QAbstractButton::clicked, this,
+          Guarded([this](bool) { btnDuplicateClick(); }));
   connect(btnDelete, &QAbstractButton::clicked, this, Guarded([this](bool) { btnDeleteClick(); }));
   connect(btnConfig, &QAbstractButton::clicked, this, Guarded([this](bool) { btnConfigClick(); }));
   connect(btnExit, &QAbstractButton::clicked, this, Guarded([this](bool) { btnExitClick(); }));
@@ -135,12 +149,12 @@ QStringList TfrmUOX::SetNames() const {
 void TfrmUOX::FormCreate() {
   TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
   std::vector<std::string> names;
-  store.ListSubKeys(kSetsKey, names);
+  store.ListSubKeys(kSetsKeyText, names);
   lboxUOX->clear();
   for (const std::string& name : names)
     lboxUOX->addItem(QString::fromStdString(name));
   edCName->setText(
-      QString::fromStdString(store.ReadText(kSetsKey, "Current", "Original Configuration")));
+      QString::fromStdString(store.ReadText(kSetsKeyText, "Current", "Original Configuration")));
   if (lboxUOX->count() > 0)
     lboxUOX->setCurrentRow(0);
 }
@@ -151,64 +165,94 @@ void TfrmUOX::btnConfigClick() {
     return;
   const QString name = lboxUOX->item(row)->text();
   TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
-  store.WriteText(kSetsKey, "Current", name.toStdString());
+  store.WriteText(kSetsKeyText, "Current", name.toStdString());
   edCName->setText(name);
   // Only digits name files: anything else in "Ext" falls back to the original set.
-  state_.currentSetExt = ValidSetExt(store.ReadText(SetKey(name), "Ext", "001"));
+  state_.currentSetExt = ValidSetExt(store.ReadText(SetKeyOf(name), "Ext", "001"));
+}
+
+QString TfrmUOX::AskNewName(const QString& title, const QString& text) {
+  const QString name =
+      title.isEmpty() ? TfrmIgnore::Ask(this, false) : TfrmIgnore::AskName(this, title, text);
+  if (name.isEmpty())
+    return {};
+  // The registry does not tell letter case apart, so neither may the list; it folds case its own
+  // way ("İx" is "ix"), which Qt's folding does not match.
+  std::vector<std::string> existing;
+  for (const QString& listed : SetNames())
+    existing.push_back(listed.toStdString());
+  if (const std::string refusal = SetNameRefusal(name.toStdString(), existing); !refusal.empty()) {
+    ShowWarning(QString::fromStdString(refusal));
+    return {};
+  }
+  return name;
 }
 
 void TfrmUOX::btnAddClick() {
-  const QString name = TfrmIgnore::Ask(this, false);
+  const QString name = AskNewName();
   if (name.isEmpty())
     return;
-  // The registry would take a backslash as a further key level.
-  if (name.contains(u'\\')) {
-    ShowWarning(QStringLiteral("A configuration name cannot contain a backslash (\\)."));
+  // The number is taken first and never given again, whatever happens below.
+  const std::optional<std::string> ext = TakeSetExt();
+  if (!ext) {
+    ShowWarning(FromText(kNoMoreSetsText));
     return;
-  }
-  if (name.size() > kMaxNameLength) {
-    ShowWarning(QStringLiteral("A configuration name can be at most %1 characters long.")
-                    .arg(kMaxNameLength));
-    return;
-  }
-  // The registry does not tell letter case apart, so neither may the list; it folds case its own
-  // way ("İx" is "ix"), which Qt's folding does not match.
-  const QString trimmed = TrimControls(name);
-  const auto utf16 = [](const QString& text) {
-    return std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()),
-                               static_cast<std::size_t>(text.size()));
-  };
-  for (const QString& existing : SetNames()) {
-    const QString other = TrimControls(existing);
-    if (platform::SameRegistryName(utf16(other), utf16(trimmed))) {
-      ShowWarning(QStringLiteral("Dupicate configuration names."));
-      return;
-    }
-  }
-
-  std::string ext;
-  {
-    TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
-    // Numbers below 2 would share the original set's files.
-    const std::int32_t n = std::max<std::int32_t>(store.ReadNumber(kSetsKey, "NextExt", 2), 2);
-    // The registry's number holds no higher one: the next set would have no number of its own.
-    if (n == std::numeric_limits<std::int32_t>::max()) {
-      ShowWarning(QStringLiteral("No more configurations can be added: all configuration numbers "
-                                 "are in use."));
-      return;
-    }
-    // The number is taken first and never given again, whatever happens below.
-    store.WriteNumber(kSetsKey, "NextExt", n + 1);
-    ext = ExtensionOf(n);
   }
   // The files before the registry entry: a set that exists is always complete, also when the
   // program is stopped in between.
-  CopyCurrentSet(state_, ext);
+  CopyCurrentSet(state_, *ext);
   {
     TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
-    store.WriteText(SetKey(name), "Ext", ext);
+    store.WriteText(SetKeyOf(name), "Ext", *ext);
   }
   // Listed only once the registry holds it.
+  lboxUOX->addItem(name);
+}
+
+void TfrmUOX::btnRenameClick() {
+  const int row = SelectedRow();
+  if (row < 0)
+    return;
+  const QString oldName = lboxUOX->item(row)->text();
+  const QString name = AskNewName(QStringLiteral("Multiple Configuration Rename"), oldName);
+  if (name.isEmpty())
+    return;
+  TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
+  // Only the key changes: the new one first, so that a stop in between leaves the set under one
+  // name or both, never under none.
+  store.WriteText(SetKeyOf(name), "Ext", store.ReadText(SetKeyOf(oldName), "Ext", "001"));
+  const std::string current =
+      store.ReadText(kSetsKeyText, "Current", std::string(kOriginalSetName));
+  if (FindSet({oldName.toStdString()}, current)) {
+    store.WriteText(kSetsKeyText, "Current", name.toStdString());
+    edCName->setText(name);
+  }
+  store.RemoveKey(SetKeyOf(oldName));
+  lboxUOX->item(row)->setText(name);
+}
+
+void TfrmUOX::btnDuplicateClick() {
+  const int row = SelectedRow();
+  if (row < 0)
+    return;
+  const std::string fromExt = SetExt(lboxUOX->item(row)->text().toStdString());
+  const QString name = AskNewName(QStringLiteral("Multiple Configuration Duplicate"));
+  if (name.isEmpty())
+    return;
+  // Numbers whose files are still in QRVDAT (a deleted set's) are passed over: a duplicate
+  // never writes into another set's files.
+  const std::optional<std::string> ext = TakeSetExt(&state_);
+  if (!ext) {
+    ShowWarning(FromText(kNoMoreSetsText));
+    return;
+  }
+  // The files as last saved, before the registry entry; a copy that fails is reported and the
+  // set not registered.
+  CopySetFiles(state_, fromExt, *ext);
+  {
+    TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
+    store.WriteText(SetKeyOf(name), "Ext", *ext);
+  }
   lboxUOX->addItem(name);
 }
 
@@ -222,7 +266,7 @@ void TfrmUOX::btnDeleteClick() {
     return;
   {
     TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
-    store.RemoveKey(SetKey(lboxUOX->item(row)->text()));
+    store.RemoveKey(SetKeyOf(lboxUOX->item(row)->text()));
   }
   delete lboxUOX->takeItem(row);
   lboxUOX->clearSelection();

@@ -18,8 +18,9 @@ struct MainState;
 namespace qv::ui {
 
 // The configuration sets, "UOX Multiple Configuration": lists the sets kept below
-// "\SOFTWARE\Quorvel\UOXConfigs", adds one as a copy of the current set, deletes one, and makes
-// one current.
+// "\SOFTWARE\Quorvel\UOXConfigs", adds one as a copy of the current set, renames one, duplicates
+// one (a new set from its copies as last saved), deletes one, and makes one current. New names
+// follow one set of rules (SetNameRefusal), shared with the command line.
 //
 // state: the main window's edited state. "Set to Current" replaces its currentSetExt; Add copies
 // the current set's files (CopyCurrentSet, from gameDir and currentSetExt). The dialog reads no
@@ -40,6 +41,8 @@ public:
   // Handlers.
   void FormCreate();
   void btnAddClick();
+  void btnRenameClick();
+  void btnDuplicateClick();
   void btnDeleteClick();
   void btnConfigClick();
   void btnExitClick();
@@ -50,6 +53,8 @@ public:
   TKVXEdit* edCName = nullptr;
   TKVXPanel* pnlBtn = nullptr;
   TKVXButton* btnAdd = nullptr;
+  TKVXButton* btnRename = nullptr;
+  TKVXButton* btnDuplicate = nullptr;
   TKVXButton* btnDelete = nullptr;
   TKVXButton* btnConfig = nullptr;
   TKVXButton* btnExit = nullptr;
@@ -60,6 +65,10 @@ public:
   int SelectedRow() const;
 
 private:
+  // The name the user enters for a new or renamed set (Add when title is empty), checked against
+  // the listed sets; empty when cancelled or refused (the warning shown).
+  QString AskNewName(const QString& title = {}, const QString& text = {});
+
   MainState& state_;
 };
 

@@ -374,6 +374,126 @@ TEST_F(ConfigurationSets, SetToCurrentOnASetWithoutAValidExtGivesTheOriginalFile
   EXPECT_EQ(Current(), "Odd");
 }
 
+TEST_F(ConfigurationSets, RenameChangesOnlyTheKeyAndTheCurrentSetStaysCurrent) {
+  WriteSet("Original Configuration", "001");
+  WriteSet("PvP", "002");
+  WriteSet("Siege", "003");
+  TKVXFile("HKEY_LOCAL_MACHINE", skRegistry).WriteNumber(kSetsKey, "NextExt", 4);
+  TKVXFile("HKEY_LOCAL_MACHINE", skRegistry).WriteText(kSetsKey, "Current", "pvp");
+  state.currentSetExt = "002";
+  Open();
+  Select("PvP");
+  // The same rules as Add: taken names (the registry's folding, also the set's own name),
+  // a backslash, over 50 characters; each refusal changes nothing.
+  for (const QString& name : {QStringLiteral(" siege "), QStringLiteral("PVP"),
+                              QStringLiteral("a\\b"), QString(51, u'x')}) {
+    messages.clear();
+    names.push_back(name);
+    dialog->btnRename->click();
+    ASSERT_EQ(messages.size(), 1u) << name.toStdString();
+    EXPECT_EQ(messages[0].kind, MessageKind::Warning);
+  }
+  EXPECT_EQ(RegistrySets(), (std::vector<std::string>{"Original Configuration", "PvP", "Siege"}));
+
+  messages.clear();
+  names.push_back(QString::fromUtf8("Trinsic \xE2\x82\xAC"));
+  dialog->btnRename->click();
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(inputTitles.back(), "Multiple Configuration Rename");
+  EXPECT_EQ(RegistrySets(),
+            (std::vector<std::string>{"Original Configuration", "Siege", "Trinsic \xE2\x82\xAC"}));
+  EXPECT_EQ(ReadExt("Trinsic \xE2\x82\xAC"), "002");
+  EXPECT_EQ(Current(), "Trinsic \xE2\x82\xAC");
+  EXPECT_EQ(dialog->edCName->Text(), QString::fromUtf8("Trinsic \xE2\x82\xAC"));
+  EXPECT_EQ(dialog->SetNames(), (QStringList{"Original Configuration",
+                                             QString::fromUtf8("Trinsic \xE2\x82\xAC"), "Siege"}));
+  EXPECT_EQ(state.currentSetExt, "002");
+  EXPECT_EQ(NextExt(), 4) << "no number handed out";
+
+  // Another set: Current stays where it is.
+  Select("Siege");
+  names.push_back("Siege shard");
+  dialog->btnRename->click();
+  EXPECT_EQ(ReadExt("Siege shard"), "003");
+  EXPECT_EQ(Current(), "Trinsic \xE2\x82\xAC");
+}
+
+TEST_F(ConfigurationSets, DuplicateCopiesTheSelectedSetAsSavedNotTheCurrentOne) {
+  WriteSet("Original Configuration", "001");
+  WriteSet("PvP", "002");
+  for (const char* kind : {"UO.", "MACROS.", "LOGIN."})
+    test::WriteBytes(game.path() / "QRVDAT" / (std::string(kind) + "002"),
+                     std::string(kind) + "pvp \x80\r\n");
+  // A deleted set's files are still there under the next number: they are not written over.
+  TKVXFile("HKEY_LOCAL_MACHINE", skRegistry).WriteNumber(kSetsKey, "NextExt", 3);
+  test::WriteBytes(game.path() / "QRVDAT" / "UO.003", "deleted\r\n");
+  Open();
+  Select("PvP");
+  names.push_back("pvp"); // taken
+  dialog->btnDuplicate->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, "Dupicate configuration names.");
+  EXPECT_EQ(NextExt(), 3);
+
+  messages.clear();
+  names.push_back("PvP 2");
+  dialog->btnDuplicate->click();
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(inputTitles.back(), "Multiple Configuration Duplicate");
+  EXPECT_EQ(ReadExt("PvP 2"), "004");
+  EXPECT_EQ(SetFile("UO.003"), "deleted\r\n");
+  for (const char* kind : {"UO.", "MACROS.", "LOGIN."})
+    EXPECT_EQ(SetFile(std::string(kind) + "004"), std::string(kind) + "pvp \x80\r\n");
+  EXPECT_EQ(dialog->SetNames(), (QStringList{"Original Configuration", "PvP", "PvP 2"}));
+  EXPECT_EQ(state.currentSetExt, "001");
+  EXPECT_EQ(Current(), "<none>");
+
+  // A copy that cannot be made is reported, and no set names the incomplete files.
+  std::filesystem::remove(game.path() / "QRVDAT" / "LOGIN.002");
+  Select("PvP");
+  names.push_back("Broken");
+  dialog->btnDuplicate->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].kind, MessageKind::GeneralError);
+  EXPECT_TRUE(messages[0].text.startsWith("Cannot create file ")) << messages[0].text.toStdString();
+  EXPECT_EQ(ReadExt("Broken"), "<none>");
+  EXPECT_EQ(dialog->SetNames().size(), 3);
+}
+
+TEST_F(ConfigurationSets, RenameAndDuplicateHaveTheirOwnMnemonicsAndNeedASelection) {
+  WriteSet("PvP", "002");
+  TfrmUOX& uox = Open();
+  QStringList mnemonics;
+  for (TKVXButton* button :
+       {uox.btnAdd, uox.btnRename, uox.btnDuplicate, uox.btnDelete, uox.btnConfig, uox.btnExit}) {
+    const QKeySequence key = QKeySequence::mnemonic(button->text());
+    EXPECT_FALSE(key.isEmpty()) << button->text().toStdString();
+    EXPECT_FALSE(mnemonics.contains(key.toString())) << button->text().toStdString();
+    mnemonics.append(key.toString());
+    EXPECT_TRUE(uox.rect().contains(QRect(button->mapTo(&uox, QPoint(0, 0)), button->size())));
+  }
+  EXPECT_FALSE(uox.btnRename->Hint().isEmpty());
+  EXPECT_FALSE(uox.btnDuplicate->Hint().isEmpty());
+
+  // Rename offers the selected name in the field.
+  QString offered;
+  Hooks().execModal = [&](QDialog& modal) {
+    auto* input = qobject_cast<TfrmIgnore*>(&modal);
+    offered = input ? input->edIgnore->Text() : QString();
+    return static_cast<int>(QDialog::Rejected);
+  };
+  uox.btnRename->click();
+  EXPECT_EQ(offered, "PvP");
+
+  uox.lboxUOX->clearSelection();
+  uox.lboxUOX->setCurrentItem(nullptr);
+  offered = "<not asked>";
+  uox.btnRename->click();
+  uox.btnDuplicate->click();
+  EXPECT_EQ(offered, "<not asked>");
+  EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(ConfigurationSets, ExitAndEscCloseTheDialog) {
   Open();
   dialog->btnExit->click();
