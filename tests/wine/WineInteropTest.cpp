@@ -13,6 +13,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
 #include <vector>
 
 #include "controls/KVXAdCtl.h"
@@ -238,6 +239,42 @@ TEST_F(RealWine, AWineserverFileThatCannotBeReadRefusesTheChange) {
   WriteBytes(file, name);
   fs::permissions(file, fs::perms::owner_read);
   EXPECT_EQ(Hive("system.reg"), ReadBytes(prefix / "pristine" / "system.reg"));
+}
+
+// The command line as a launcher runs it, while a wineserver of the prefix runs: a switch of
+// sets is refused with Wine's reason and its own exit code, and nothing changes.
+TEST_F(RealWine, TheCommandLineSwitchesNothingWhileWineRuns) {
+  OpenMainWindow();
+  AddSet("PvP");
+  ASSERT_TRUE(messages.empty());
+  window.reset();
+  WriteBytes(game / "QRVDAT" / "MACROS.002", "F2 0 0 0\r\nSay PvP\r\n########\r\n");
+
+  const std::string output = (prefix / "command-output").string();
+  auto quorvel = [&](const std::string& arguments) {
+    const int status = std::system(
+        (Quote(QUORVEL_EXE) + " " + arguments + " >" + Quote(output) + " 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  const std::string hive = Hive("system.reg");
+  const std::string macros = ReadBytes(game / "MACROS.TXT");
+
+  StartWine();
+  EXPECT_EQ(quorvel("--use PvP"), 4);
+  EXPECT_NE(ReadBytes(output).find("quorvel: Wine is running for the prefix " + prefix.string()),
+            std::string::npos)
+      << ReadBytes(output);
+  EXPECT_EQ(Hive("system.reg"), hive);
+  EXPECT_EQ(ReadBytes(game / "MACROS.TXT"), macros);
+  // Listing reads only, and goes on.
+  EXPECT_EQ(quorvel("--list"), 0) << ReadBytes(output);
+  EXPECT_NE(ReadBytes(output).find("* 001 Original Configuration\n  002 PvP\n"), std::string::npos)
+      << ReadBytes(output);
+  StopWine();
+
+  EXPECT_EQ(quorvel("--use pvp"), 0) << ReadBytes(output);
+  EXPECT_EQ(ReadBytes(game / "MACROS.TXT"), "F2 0 0 0\r\nSay PvP\r\n########\r\n");
+  EXPECT_EQ(TKVXFile("HKEY_LOCAL_MACHINE", skRegistry).ReadText(kSetsKey, "Current", ""), "PvP");
 }
 
 TEST_F(RealWine, WineReadsWhatQuorvelWritesAndWritesItBackUnchanged) {
