@@ -93,8 +93,11 @@ bool SaveCurrentSet(MainState& state, SaveReport* report) {
     // Written now, the copy holds this part whatever the install below does.
     state.unreadParts[k].reset();
     // Each copy is tried whatever became of the one before.
-    if (!platform::CopyFileReplacing(copy, GameFilePath(state, file.name)))
+    if (!platform::CopyFileReplacing(copy, GameFilePath(state, file.name))) {
       done.notInstalled.push_back(GameFilePath(state, file.name));
+      if (done.installError.empty())
+        done.installError = platform::LastFileError();
+    }
   }
   const bool complete = done.notSaved.empty() && done.notInstalled.empty();
   if (report)

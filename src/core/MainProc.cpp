@@ -3,6 +3,7 @@
 
 #include "core/CoreText.h"
 #include "platform/AtomicFile.h"
+#include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "settings/KVXFile.h"
@@ -143,16 +144,26 @@ void MakeFirstRunCopies(MainState& state) {
       {"MACROS.TXT", "MACROS.OLD", "QRVDAT\\MACROS.001"},
       {"LOGIN.CFG", "LOGIN.OLD", "QRVDAT\\LOGIN.001"},
   };
+  // A missing game file is no error (the game makes it later); one that is there but cannot be
+  // copied (a FIFO, an absurd size, a full disk) is, or the user would never learn why its
+  // backup and its set copy are missing.
+  std::string failures;
   for (const FirstCopy& copy : kCopies) {
     const std::string source = GameFilePath(state, copy.file);
     for (const char* target : {copy.backup, copy.setCopy}) {
       const std::string path = GameFilePath(state, target);
-      if (!platform::FileExists(path))
-        platform::CopyFileReplacing(source, path);
+      if (!platform::FileExists(path) && !platform::CopyFileReplacing(source, path) &&
+          platform::PathExists(source)) {
+        failures += (failures.empty() ? "" : "\n") + std::string("Cannot copy file ") + source +
+                    " to " + path + "\n" + platform::LastFileError();
+        break; // the same reason would stop the second copy
+      }
     }
   }
   TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
   store.WriteText(std::string(kConfigsKey) + "\\" + kOriginalSet, "Ext", kDefaultSetExt);
+  if (!failures.empty())
+    throw Error(failures);
 }
 
 std::string JournalFilePath(const MainState& state) {

@@ -45,7 +45,9 @@ inline constexpr std::string_view kMacroEndLine = "########";
 // are kept, gameDir is derived all the same, and the rest is skipped.
 void StartUp(MainState& state);
 // Copies each game file to its ".OLD" backup and to its "QRVDAT" ".001" copy where that target
-// does not exist yet, then writes "Ext" = "001" of the set "Original Configuration".
+// does not exist yet, then writes "Ext" = "001" of the set "Original Configuration". A missing game
+// file is skipped; one that exists but cannot be copied is named, with the reason, in the error
+// thrown at the end ("Cannot copy file <file> to <copy>").
 void MakeFirstRunCopies(MainState& state);
 // True when the path (Windows or host form) names an existing directory.
 bool IsExistingDirectory(const std::string& path);
@@ -147,6 +149,8 @@ struct SaveReport {
   std::vector<std::string> notSaved;
   // The game files that could not be replaced by their set copy.
   std::vector<std::string> notInstalled;
+  // Why the first of them could not be replaced ("Permission denied", ...).
+  std::string installError;
 };
 
 // WriteOptions, WriteLoginServers, WriteMacros, then the copies over the game's files: the Save

@@ -81,6 +81,11 @@ bool FileExists(const std::string& path) {
   return ::stat(ToHostPath(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool PathExists(const std::string& path) {
+  struct stat st;
+  return !path.empty() && ::lstat(ToHostPath(path).c_str(), &st) == 0;
+}
+
 bool IsExistingDirectory(const std::string& path) {
   struct stat st;
   return !path.empty() && ::stat(ToHostPath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
@@ -117,6 +122,10 @@ std::string ExecutableDir() {
 bool FileExists(const std::string& path) {
   DWORD attributes = GetFileAttributesW(Widen(path).c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool PathExists(const std::string& path) {
+  return !path.empty() && GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool IsExistingDirectory(const std::string& path) {

@@ -35,6 +35,8 @@ std::string LastFileError();
 void SetLastFileError(std::string reason);
 
 bool FileExists(const std::string& path);
+// True when something of any kind (file, directory, FIFO, ...) has the name.
+bool PathExists(const std::string& path);
 // True when the path names an existing directory.
 bool IsExistingDirectory(const std::string& path);
 // Creates one directory level; false (LastFileError() set) when it could not be created.

@@ -117,8 +117,12 @@ void KeepMessageLinesWhole(QMessageBox& box) {
   for (const QString& line : box.text().split(QLatin1Char('\n')))
     widest = std::max(widest, metrics.horizontalAdvance(line));
   const QScreen* screen = box.screen();
-  const int room = screen ? screen->availableGeometry().width() * 3 / 4 : 800;
-  label->setMinimumWidth(std::min(widest + 2, room));
+  const int screenWidth = screen ? screen->availableGeometry().width() : 1024;
+  // QMessageBox itself grows no wider than the screen less 480 pixels; beyond what is left of
+  // that beside the icon, a longer line wraps rather than being cut off at the box's edge.
+  const int room = std::min(screenWidth * 3 / 4, screenWidth - 480 - 100);
+  label->setWordWrap(true);
+  label->setMinimumWidth(std::max(0, std::min(widest + 2, room)));
 }
 
 DialogHooks& Hooks() {

@@ -462,8 +462,12 @@ void TfrmMain::btnSaveClick() {
     ui::ShowInformation(QString::fromUtf8(kSaveSucceededText.data(),
                                           static_cast<qsizetype>(kSaveSucceededText.size())));
   } else if (!report.notInstalled.empty()) {
-    ui::ShowError(
-        QString::fromUtf8(kSaveFailedText.data(), static_cast<qsizetype>(kSaveFailedText.size())));
+    QString text =
+        QString::fromUtf8(kSaveFailedText.data(), static_cast<qsizetype>(kSaveFailedText.size()));
+    if (!report.installError.empty())
+      text += QLatin1Char('\n') + QString::fromStdString(report.notInstalled.front()) +
+              QStringLiteral(": ") + QString::fromStdString(report.installError);
+    ui::ShowError(text);
   } else {
     QString text = QStringLiteral(
         "Ultima Online has been configured off-line, except for these files, which could not be "

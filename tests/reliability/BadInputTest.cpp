@@ -180,7 +180,16 @@ TEST(HostileGameFiles, FifosAndHugeFilesAreRefusedAtOnceAndNothingIsCopiedFromTh
   {
     HangGuard guard(120);
     StartUp(state);
-    MakeFirstRunCopies(state);
+    // The files that are there but cannot be copied are named, with the reason.
+    try {
+      MakeFirstRunCopies(state);
+      ADD_FAILURE() << "the copies that were refused went unreported";
+    } catch (const Error& error) {
+      EXPECT_EQ(error.what(), "Cannot copy file " + inst.GameDir() + "UO.CFG to " + inst.GameDir() +
+                                  "UO.OLD\nNot a regular file\n" + "Cannot copy file " +
+                                  inst.GameDir() + "MACROS.TXT to " + inst.GameDir() +
+                                  "MACROS.OLD\nThe file is larger than 64 MiB");
+    }
     LoadCurrentSet(state);
   }
   EXPECT_EQ(state.version, ""); // as for a missing version.txt

@@ -377,8 +377,11 @@ TEST_F(MainWindowTest, SaveReportsFailureWhenAGameFileIsReadOnly) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].kind, ui::MessageKind::Error);
   EXPECT_EQ(messages[0].caption, "Error");
-  EXPECT_EQ(messages[0].text, "Configuring Ultima Online FAILED!  Please make sure you are not "
-                              "currently running Ultima Online.");
+  // The fixed text, and under it which file and why.
+  EXPECT_EQ(messages[0].text.toStdString(),
+            "Configuring Ultima Online FAILED!  Please make sure you are not currently running "
+            "Ultima Online.\n" +
+                game.dir() + "LOGIN.CFG: Permission denied");
   EXPECT_EQ(Get("LOGIN.CFG"), login);
 }
 

@@ -20,6 +20,7 @@
 #include "controls/KVXStCtl.h"
 #include "core/MainState.h"
 #include "platform/Error.h"
+#include "platform/GameProcess.h"
 #include "platform/WineHive.h"
 #include "settings/KVXFile.h"
 #include "support/TempDir.h"
@@ -217,6 +218,39 @@ TEST_F(RealWine, WhileWineRunsEveryChangeIsRefusedWithTheReasonAndTheHivesStayAs
   EXPECT_EQ(ours, Blocks(system, {"[Software\\\\Wow6432Node\\\\Quorvel"}));
   EXPECT_EQ(ours.count("[Software\\\\Wow6432Node\\\\Quorvel\\\\UOXConfigs\\\\PvP]"), 0u);
   EXPECT_EQ(TKVXFile("HKEY_LOCAL_MACHINE", skRegistry).ReadNumber(kSetsKey, "NextExt", -1), -1);
+}
+
+TEST_F(RealWine, SaveWhileTheClientRunsUnderWineAsksAndNoWritesNothing) {
+  OpenMainWindow(); // the first run, while Wine is not running
+  ASSERT_TRUE(messages.empty()) << messages.front().toStdString();
+  // A Windows program in the client's place, started as the game's launcher starts it; Wine's
+  // cmd.exe stays while its input stays open.
+  fs::copy_file(prefix / "drive_c" / "windows" / "system32" / "cmd.exe", game / "client.exe");
+  // Nothing of it may hold the test's output open, or ctest would wait for it.
+  TempDir holder;
+  const std::string pidFile = holder.file("input.pid");
+  ASSERT_EQ(0, std::system(("(sh -c 'echo $$ >" + pidFile +
+                            "; exec sleep 120' </dev/null 2>/dev/null | wine 'C:\\Program Files "
+                            "(x86)\\Ultima Online\\client.exe' >/dev/null 2>&1 &)")
+                               .c_str()));
+  bool running = false;
+  for (int i = 0; i < 600 && !running; ++i) {
+    running = platform::HostIsGameRunning(window->state.exePath);
+    if (!running)
+      QTest::qWait(100);
+  }
+  ASSERT_TRUE(running) << window->state.exePath;
+
+  const std::string options = ReadBytes(game / "UO.CFG");
+  window->chkFoot->setChecked(!window->chkFoot->isChecked());
+  window->btnSave->click(); // the message hook answers No
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "Ultima Online is running and will overwrite these settings when it "
+                         "closes. Save anyway?");
+  EXPECT_EQ(ReadBytes(game / "UO.CFG"), options);
+  StopWine();
+  EXPECT_FALSE(platform::HostIsGameRunning(window->state.exePath));
+  EXPECT_EQ(0, std::system(("kill $(cat " + pidFile + ")").c_str()));
 }
 
 TEST_F(RealWine, AWineserverFileThatCannotBeReadRefusesTheChange) {
