@@ -230,8 +230,8 @@ TEST_F(RealWine, SaveWhileTheClientRunsUnderWineAsksAndNoWritesNothing) {
   TempDir holder;
   const std::string pidFile = holder.file("input.pid");
   ASSERT_EQ(0, std::system(("(sh -c 'echo $$ >" + pidFile +
-                            "; exec sleep 120' </dev/null 2>/dev/null | wine 'C:\\Program Files "
-                            "(x86)\\Ultima Online\\client.exe' >/dev/null 2>&1 &)")
+                            "; exec sleep 120' | wine 'C:\\Program Files (x86)\\Ultima "
+                            "Online\\client.exe') </dev/null >/dev/null 2>&1 &")
                                .c_str()));
   bool running = false;
   for (int i = 0; i < 600 && !running; ++i) {
@@ -250,7 +250,9 @@ TEST_F(RealWine, SaveWhileTheClientRunsUnderWineAsksAndNoWritesNothing) {
   EXPECT_EQ(ReadBytes(game / "UO.CFG"), options);
   StopWine();
   EXPECT_FALSE(platform::HostIsGameRunning(window->state.exePath));
-  EXPECT_EQ(0, std::system(("kill $(cat " + pidFile + ")").c_str()));
+  // Its input, if it is still there.
+  const int killed = std::system(("kill $(cat " + pidFile + ") 2>/dev/null").c_str());
+  static_cast<void>(killed);
 }
 
 TEST_F(RealWine, AWineserverFileThatCannotBeReadRefusesTheChange) {
