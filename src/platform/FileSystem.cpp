@@ -27,11 +27,14 @@ std::vector<std::string> SplitLines(std::string_view bytes) {
     return at ? static_cast<std::size_t>(static_cast<const char*>(at) - data) : to;
   };
   std::vector<std::string> lines;
+  if (size == 0)
+    return lines;
   // Reserved first (at most one line per CR or LF): a growing vector would move every line read
   // so far each time it grows.
-  lines.reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n') +
-                                         std::count(bytes.begin(), bytes.end(), '\r')) +
-                1);
+  std::size_t ends = 0;
+  for (std::size_t i = 0; i < size; ++i)
+    ends += static_cast<std::size_t>(data[i] == '\n') + static_cast<std::size_t>(data[i] == '\r');
+  lines.reserve(ends + 1);
   // A line ends at CR LF, LF or CR. The next LF is looked for again only once it is passed, so
   // that a file of bare CRs is read in one pass.
   std::size_t start = 0;
