@@ -13,18 +13,24 @@
 //   search from the top to the match, memory growth, clear and the memory left after it; against
 //   QPlainTextEdit (setPlainText + first paint, find, clear) and `grep -i -F -n -m1`;
 // - a macro file of 20,000 and 40,000 macros read, listed and sorted;
+// - the Macros page's grid showing 20,000 macros and re-sorting them on a header click: the grid
+//   over its table model, against the former grid of one QTableWidgetItem per cell;
 // - the program's start to its main window shown, on the demo installation: the program is run
 //   with QUORVEL_EXIT_AFTER_SHOW=1 and timed until it exits. A build whose binary does not know
 //   that variable shows "n/a".
 
 #include "controls/JournalView.h"
+#include "controls/KVXAdCtl.h"
 #include "core/MainProc.h"
 #include "platform/FileSystem.h"
+#include "ui/Dialogs.h"
+#include "ui/MacroGridModel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFontDatabase>
+#include <QHeaderView>
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -340,6 +346,91 @@ int RunMacros(const std::string& file) {
   return 0;
 }
 
+// The Macros page's grid: its columns, row height and selection, in a window of the page's size.
+void SetUpGrid(QTableView& grid) {
+  const int widths[] = {54, 47, 47, 47, 108, 170};
+  grid.horizontalHeader()->hide();
+  grid.verticalHeader()->hide();
+  grid.horizontalHeader()->setMinimumSectionSize(1);
+  grid.horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  for (int c = 0; c < 6; ++c)
+    grid.setColumnWidth(c, widths[c]);
+  grid.horizontalHeader()->setStretchLastSection(true);
+  grid.verticalHeader()->setMinimumSectionSize(1);
+  grid.verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  grid.verticalHeader()->setDefaultSectionSize(19);
+  grid.setSelectionBehavior(QAbstractItemView::SelectRows);
+  grid.setSelectionMode(QAbstractItemView::SingleSelection);
+  grid.setEditTriggers(QAbstractItemView::NoEditTriggers);
+  grid.setWordWrap(false);
+  grid.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+void ShowGrid(QTableView& grid) {
+  grid.resize(520, 300);
+  grid.show();
+  QElapsedTimer waited;
+  waited.start();
+  while (!(grid.windowHandle() && grid.windowHandle()->isExposed()) && waited.elapsed() < 5000)
+    QApplication::processEvents(QEventLoop::AllEvents, 50);
+  QApplication::processEvents();
+}
+
+// The grid filled from the rows (the page's load), painted; then the rows sorted by another
+// column and the grid refreshed and painted (a header click). The rows are read first, untimed.
+int RunGrid(const std::string& file, bool widgetGrid) {
+  qv::MainState state;
+  state.macroLines = qv::platform::ReadLines(file);
+  qv::FillMacroGrid(state, qv::MacroGridRow::Key);
+  Values v;
+  if (widgetGrid) {
+    qv::TKVXGrid grid;
+    grid.setColumnCount(6);
+    SetUpGrid(grid);
+    ShowGrid(grid);
+    const auto fill = [&] {
+      const int count = static_cast<int>(state.macroGrid.size());
+      grid.setRowCount(count);
+      for (int r = 0; r < count; ++r)
+        for (int c = 0; c < 6; ++c)
+          grid.setCells(
+              c, r,
+              qv::ui::FromGameText(
+                  state.macroGrid[static_cast<std::size_t>(r)].cells[static_cast<std::size_t>(c)]));
+      grid.setCurrentCell(0, 0);
+      grid.viewport()->repaint();
+    };
+    auto start = Clock::now();
+    fill();
+    v["show_ms"] = MsSince(start);
+    start = Clock::now();
+    qv::SortMacroGrid(state.macroGrid, qv::MacroGridRow::Macro);
+    fill();
+    v["sort_ms"] = MsSince(start);
+  } else {
+    qv::TKVXGridView grid;
+    qv::MacroGridModel model(state.macroGrid);
+    grid.setModel(&model);
+    SetUpGrid(grid);
+    ShowGrid(grid);
+    const auto fill = [&] {
+      model.Reset();
+      grid.setCurrentCell(0, 0);
+      grid.viewport()->repaint();
+    };
+    auto start = Clock::now();
+    fill();
+    v["show_ms"] = MsSince(start);
+    start = Clock::now();
+    qv::SortMacroGrid(state.macroGrid, qv::MacroGridRow::Macro);
+    fill();
+    v["sort_ms"] = MsSince(start);
+  }
+  v["rows"] = static_cast<double>(state.macroGrid.size());
+  Print(v);
+  return 0;
+}
+
 // --- Child processes ---
 
 struct Outcome {
@@ -607,6 +698,25 @@ int RunAll(const std::string& self, const Options& opt) {
     }
   }
 
+  {
+    const std::string file = opt.dir + "/macros-20000.txt";
+    Progress("macros page 20000");
+    GenerateMacros(file, 20000);
+    const auto ours = Medians({self, "grid", file}, env, opt.runs, 600000);
+    const auto items = Medians({self, "widgetgrid", file}, env, opt.runs, 600000);
+    const auto row = [&](const std::string& item, const std::string& key) {
+      if (!ours)
+        rows.push_back({item, "n/a", "", ""});
+      else if (!items)
+        rows.push_back({item, Ms(ours->at(key)), "QTableWidget items failed", ""});
+      else
+        rows.push_back({item, Ms(ours->at(key)), "QTableWidget items " + Ms(items->at(key)),
+                        Ratio(items->at(key) / ours->at(key))});
+    };
+    row("Macros page shows 20,000 macros (grid filled, painted)", "show_ms");
+    row("Macros page: re-sort on a header click (20,000 macros)", "sort_ms");
+  }
+
   const std::string startItem = "start to main window shown (demo installation)";
   if (!opt.quorvel.empty() && std::filesystem::exists(opt.quorvel) &&
       BinaryMentions(opt.quorvel, "QUORVEL_EXIT_AFTER_SHOW")) {
@@ -639,6 +749,15 @@ int main(int argc, char** argv) {
       return 2;
     QApplication app(argc, argv);
     return mode == "view" ? RunView(argv[2]) : RunPlainTextEdit(argv[2]);
+  }
+  if ((mode == "grid" || mode == "widgetgrid") && argc >= 3) {
+    QApplication app(argc, argv);
+    try {
+      return RunGrid(argv[2], mode == "widgetgrid");
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "%s\n", e.what());
+      return 3;
+    }
   }
   if (mode == "macros" && argc >= 3) {
     try {
@@ -679,7 +798,7 @@ int main(int argc, char** argv) {
   std::fprintf(stderr, "usage: quorvel_bench all [--runs N] [--dir DIR] [--sizes 100,500] "
                        "[--plaintextedit-max MIB] [--quorvel BIN]\n"
                        "       quorvel_bench view|plaintextedit JOURNAL\n"
-                       "       quorvel_bench macros MACROFILE\n"
+                       "       quorvel_bench macros|grid|widgetgrid MACROFILE\n"
                        "       quorvel_bench generate FILE MIB\n");
   return 2;
 }

@@ -19,4 +19,27 @@ void TKVXGrid::setCells(int column, int row, const QString& text) {
   setItem(row, column, cell);
 }
 
+int TKVXGridView::rowCount() const {
+  return model() ? model()->rowCount() : 0;
+}
+
+int TKVXGridView::columnCount() const {
+  return model() ? model()->columnCount() : 0;
+}
+
+int TKVXGridView::currentRow() const {
+  return currentIndex().row();
+}
+
+QString TKVXGridView::Cells(int column, int row) const {
+  if (!model())
+    return {};
+  return model()->index(row, column).data(Qt::DisplayRole).toString();
+}
+
+void TKVXGridView::setCurrentCell(int row, int column) {
+  if (model())
+    setCurrentIndex(model()->index(row, column));
+}
+
 } // namespace qv

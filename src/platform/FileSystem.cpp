@@ -1,5 +1,6 @@
 #include "platform/FileSystem.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -19,18 +20,32 @@
 namespace qv::platform {
 
 std::vector<std::string> SplitLines(std::string_view bytes) {
+  const char* const data = bytes.data();
+  const std::size_t size = bytes.size();
+  const auto find = [&](std::size_t from, std::size_t to, char c) {
+    const void* at = std::memchr(data + from, c, to - from);
+    return at ? static_cast<std::size_t>(static_cast<const char*>(at) - data) : to;
+  };
   std::vector<std::string> lines;
+  if (size == 0)
+    return lines;
+  // Reserved first (at most one line per CR or LF): a growing vector would move every line read
+  // so far each time it grows.
+  std::size_t ends = 0;
+  for (std::size_t i = 0; i < size; ++i)
+    ends += static_cast<std::size_t>(data[i] == '\n') + static_cast<std::size_t>(data[i] == '\r');
+  lines.reserve(ends + 1);
+  // A line ends at CR LF, LF or CR. The next LF is looked for again only once it is passed, so
+  // that a file of bare CRs is read in one pass.
   std::size_t start = 0;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes[i] == '\r' || bytes[i] == '\n') {
-      lines.emplace_back(bytes.substr(start, i - start));
-      if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
-        ++i;
-      start = i + 1;
-    }
+  std::size_t lf = find(0, size, '\n');
+  while (start < size) {
+    if (lf < start)
+      lf = find(start, size, '\n');
+    const std::size_t end = find(start, lf, '\r');
+    lines.emplace_back(bytes.substr(start, end - start));
+    start = end < lf && end + 1 == lf ? lf + 1 : end + 1;
   }
-  if (start < bytes.size())
-    lines.emplace_back(bytes.substr(start));
   return lines;
 }
 

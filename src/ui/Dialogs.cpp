@@ -176,10 +176,11 @@ bool RunAction(const std::function<void()>& action) {
 }
 
 QString FromGameText(const std::string& bytes) {
-  QString text;
-  text.reserve(static_cast<qsizetype>(bytes.size()));
+  // One character per byte: written in place, not appended one at a time.
+  QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+  QChar* out = text.data();
   for (unsigned char c : bytes)
-    text.append(QChar(Cp1252ToUnicode(c)));
+    *out++ = QChar(Cp1252ToUnicode(c));
   return text;
 }
 

@@ -22,7 +22,8 @@ class TKVXButton;
 class TKVXCheckBox;
 class TKVXComboBox;
 class TKVXEdit;
-class TKVXGrid;
+class TKVXGridView;
+class MacroGridModel;
 class TKVXGroupBox;
 class TKVXJournalView;
 class TKVXLabel;
@@ -211,7 +212,9 @@ public:
   TKVXButton* btnS3 = nullptr; // "Shift"
   TKVXButton* btnS4 = nullptr; // "Macro"
   TKVXButton* btnS5 = nullptr; // "Parameters"
-  TKVXGrid* grdMacro = nullptr;
+  TKVXGridView* grdMacro = nullptr;
+  // grdMacro's model over state.macroGrid.
+  MacroGridModel* macroGridModel = nullptr;
   TKVXPanel* pnlMacro = nullptr;
   QScrollArea* sclData = nullptr;
   TKVXLabel* lblKey = nullptr;

@@ -23,6 +23,7 @@
 #include "controls/KvxWin95.h"
 #include "core/MainProc.h"
 #include "ui/Dialogs.h"
+#include "ui/MacroGridModel.h"
 #include "ui/Main.h"
 
 namespace qv {
@@ -112,14 +113,21 @@ void DropExtraItems(TKVXComboBox* box, int ownCount) {
 }
 
 // Selects the entry for a name read from the file: its own item found without regard to case,
-// or else the name itself as an extra entry at the end, so that it is stored again unchanged.
-void SelectOrAppend(TKVXComboBox* box, int ownCount, int index, const QString& name) {
+// or else the name itself as an extra entry at the end, so that it is stored again unchanged. The
+// entry shows the name cut as the grid shows it and holds the whole name (ItemName).
+void SelectOrAppend(TKVXComboBox* box, int ownCount, int index, const std::string& name) {
   DropExtraItems(box, ownCount);
-  if (index < 0 && !name.isEmpty()) {
-    box->addItem(name);
+  if (index < 0 && !name.empty()) {
+    box->addItem(ShownGameText(name), FromGameText(name));
     index = ownCount;
   }
   box->setCurrentIndex(index);
+}
+
+// The name an entry of a list stands for: an extra entry's whole name, else its text.
+std::string ItemName(const TKVXComboBox* box, int index) {
+  const QVariant whole = box->itemData(index);
+  return ToGameText(whole.isValid() ? whole.toString() : box->itemText(index));
 }
 
 bool IsUnknownAction(const TfrmMain& form, int row) {
@@ -186,17 +194,13 @@ void LayoutMacroHeader(TfrmMain& form) {
 }
 
 // The grid shows state.macroGrid; `row` becomes the selected row (kept within the grid).
+// The model reads the rows where they lie: only the rows in sight are converted and drawn.
 void ShowGridRows(TfrmMain& form, int row) {
   FlagScope busy(form.gridBusy);
   if (form.state.macroGrid.empty())
     form.state.macroGrid.emplace_back();
   const int count = static_cast<int>(form.state.macroGrid.size());
-  form.grdMacro->setRowCount(count);
-  for (int r = 0; r < count; ++r) {
-    const MacroGridRow& cells = form.state.macroGrid[static_cast<std::size_t>(r)];
-    for (int c = 0; c < 6; ++c)
-      form.grdMacro->setCells(c, r, FromGameText(cells.cells[static_cast<std::size_t>(c)]));
-  }
+  form.macroGridModel->Reset();
   form.grdMacro->setCurrentCell(std::clamp(row, 0, count - 1), 0);
 }
 
@@ -228,7 +232,7 @@ int GridRowOf(const TfrmMain& form, const MacroPanel& macro) {
 // A grid row's key and modifiers into cboxKey, chkAlt, chkCtrl and chkShift.
 void TakeMacroKey(TfrmMain& form, const MacroGridRow& row) {
   const std::string key = TrimBlanks(row.cells[MacroGridRow::Key]);
-  SelectOrAppend(form.cboxKey, kKeyCount, IndexOfText(kKeyNames, key), FromGameText(key));
+  SelectOrAppend(form.cboxKey, kKeyCount, IndexOfText(kKeyNames, key), key);
   form.chkAlt->setChecked(IsYes(row.cells[MacroGridRow::Alt]));
   form.chkCtrl->setChecked(IsYes(row.cells[MacroGridRow::Ctrl]));
   form.chkShift->setChecked(IsYes(row.cells[MacroGridRow::Shift]));
@@ -498,10 +502,10 @@ void TfrmMain::CreateMacroPage(QWidget* tab) {
   sortCol = 0;
   page->addWidget(pnlMacroHeader);
 
-  grdMacro = new TKVXGrid(tab);
+  grdMacro = new TKVXGridView(tab);
   grdMacro->setObjectName(QStringLiteral("grdMacro"));
-  grdMacro->setColumnCount(6);
-  grdMacro->setRowCount(1);
+  macroGridModel = new MacroGridModel(state.macroGrid, grdMacro);
+  grdMacro->setModel(macroGridModel);
   grdMacro->horizontalHeader()->hide();
   grdMacro->verticalHeader()->hide();
   grdMacro->horizontalHeader()->setMinimumSectionSize(1);
@@ -600,12 +604,12 @@ void TfrmMain::CreateMacroPage(QWidget* tab) {
   ClearMacroPanel();
   ShowGridRows(*this, 0);
 
-  connect(grdMacro, &QTableWidget::currentCellChanged, this,
-          Guarded([this](int, int, int, int) { grdMacroClick(); }));
-  connect(grdMacro, &QTableWidget::cellClicked, this,
-          Guarded([this](int, int) { grdMacroClick(); }));
-  connect(grdMacro, &QTableWidget::cellDoubleClicked, this,
-          Guarded([this](int, int) { grdMacroClick(); }));
+  connect(grdMacro->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          Guarded([this](const QModelIndex&, const QModelIndex&) { grdMacroClick(); }));
+  connect(grdMacro, &QAbstractItemView::clicked, this,
+          Guarded([this](const QModelIndex&) { grdMacroClick(); }));
+  connect(grdMacro, &QAbstractItemView::doubleClicked, this,
+          Guarded([this](const QModelIndex&) { grdMacroClick(); }));
   connect(grdMacro->horizontalHeader(), &QHeaderView::sectionResized, this,
           [this] { LayoutMacroHeader(*this); });
   connect(qApp, &QApplication::focusChanged, this,
@@ -687,7 +691,7 @@ void TfrmMain::ShowMacroPanel(const MacroPanel& panel) {
   const std::size_t rows = std::min<std::size_t>(panel.rows.size(), 10);
   for (std::size_t i = 0; i < rows; ++i) {
     const MacroPanelRow& row = panel.rows[i];
-    SelectOrAppend(cboxMacro[i], kActionCount, row.actionIndex, FromGameText(row.action));
+    SelectOrAppend(cboxMacro[i], kActionCount, row.actionIndex, row.action);
     edParm[i]->setText(FromGameText(row.parameter));
     ActionChanged(*this, i);
   }
@@ -698,7 +702,7 @@ MacroPanel TfrmMain::PanelMacro() const {
   MacroPanel macro;
   macro.keyIndex = cboxKey->currentIndex();
   if (macro.keyIndex >= 0)
-    macro.keyName = ToGameText(cboxKey->itemText(macro.keyIndex));
+    macro.keyName = ItemName(cboxKey, macro.keyIndex);
   if (macro.keyIndex >= kKeyCount)
     macro.keyIndex = -1;
   macro.alt = chkAlt->isChecked();
@@ -709,7 +713,7 @@ MacroPanel TfrmMain::PanelMacro() const {
     if (cboxMacro[i]->isHidden() || action < 0)
       break;
     MacroPanelRow row;
-    row.action = ToGameText(cboxMacro[i]->itemText(action));
+    row.action = ItemName(cboxMacro[i], action);
     row.actionIndex = action < kActionCount ? action : -1;
     if (!cboxParm[i]->isHidden()) {
       row.parameterIndex = cboxParm[i]->currentIndex();

@@ -89,10 +89,17 @@ TEST_F(MacroFileTest, GridIsSortedByByteValueThenMacroParametersKey) {
 }
 
 // The order must be the one an exchange sort of neighbours yields, equal keys included.
+// Cells longer than the padding shift the cells after them; blanks at a cell's end tie with the
+// padding.
 TEST_F(MacroFileTest, SortMatchesTheExchangeSortOnRandomRows) {
   std::mt19937 random(7);
-  const std::vector<std::string> words = {"", "a", "A", "Say", "Bow", "Yes", "No", " x", "\xE9"};
-  for (int round = 0; round < 50; ++round) {
+  const std::string fifty(50, 'a');
+  const std::vector<std::vector<std::string>> vocabularies = {
+      {"", "a", "A", "Say", "Bow", "Yes", "No", " x", "\xE9"},
+      {"", "a", "a ", "a\x1F", "Say", " ", fifty, fifty + "a", fifty + " ", fifty + "\x1F",
+       std::string(49, 'a'), std::string(51, ' '), std::string(99, 'a') + "\xE9"}};
+  for (int round = 0; round < 400; ++round) {
+    const std::vector<std::string>& words = vocabularies[static_cast<std::size_t>(round) % 2];
     std::vector<MacroGridRow> rows(1 + random() % 12);
     for (auto& row : rows)
       for (auto& cell : row.cells)

@@ -389,6 +389,29 @@ TEST_F(MacroPage, UnknownActionsKeyNamesAndActionsAfterTheTenthComeBackUnchanged
   EXPECT_EQ(form->cboxKey->count(), 86);
 }
 
+// A key or action name of any length costs no more to show than a short one: the grid and the
+// panel's lists show it cut, while checking the macro out and storing it keeps it whole.
+TEST_F(MacroPage, AHugeKeyOrActionNameIsShownCutAndStoredWhole) {
+  const std::string key = "K" + std::string(std::size_t{1} << 20, '\xE9') + "Z";
+  const std::string action = "Act" + std::string(std::size_t{1} << 20, 'x');
+  const Lines file = {key + " 1 0 0", action + " now", "########",
+                      "F1 0 0 0",     "Say Hail",      "########"};
+  Open(file);
+  const int row = RowOf("F1") == 0 ? 1 : 0;
+  const QString shownKey = ui::FromGameText(key).left(255);
+  EXPECT_EQ(form->grdMacro->Cells(0, row), shownKey);
+  EXPECT_EQ(form->grdMacro->Cells(4, row), QString::fromStdString(action.substr(0, 255)));
+
+  ClickRow(row);
+  EXPECT_EQ(form->cboxKey->currentText(), shownKey);
+  EXPECT_EQ(form->cboxMacro[0]->currentText(), QString::fromStdString(action.substr(0, 255)));
+  Focus(form->edParm[0]);
+  Leave();
+  ASSERT_TRUE(messages.empty()) << messages.front().toStdString();
+  EXPECT_EQ(BlockOf(key + " 1 0 0"), (Lines{key + " 1 0 0", action + " now", "########"}));
+  EXPECT_EQ(form->grdMacro->Cells(0, form->grdMacro->currentRow()), shownKey);
+}
+
 // --- The header buttons ---
 
 TEST_F(MacroPage, HeaderButtonsSortByTheirColumnAndCarryTheGlyph) {
