@@ -68,7 +68,9 @@ std::string EncodeSetArchive(const SetArchive& archive) {
   out += "\n";
   for (std::size_t k = 0; k < archive.files.size(); ++k) {
     out += kFileNames[k];
-    out += " " + std::to_string(archive.files[k].size()) + "\n";
+    out += ' ';
+    out += std::to_string(archive.files[k].size());
+    out += '\n';
     out += archive.files[k];
     out += "\n";
   }
