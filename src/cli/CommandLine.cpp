@@ -102,8 +102,16 @@ std::string FoundSet(const std::string& name) {
   return *found;
 }
 
+// What the window's start does on a game it has not seen: the backups, the original set.
+void FirstRun(MainState& state) {
+  MakeFirstRunCopies(state);
+}
+
 int List(std::ostream& out) {
   const std::vector<std::string> sets = ListSets();
+  if (sets.empty())
+    out << "No configuration sets yet: the original set is made when Quorvel first opens this "
+           "game, or by --use or --import.\n";
   const std::optional<std::string> current = FindSet(sets, CurrentSetName());
   for (const std::string& set : sets)
     out << (current && *current == set ? "* " : "  ") << SetExt(set) << " " << set << "\n";
@@ -117,6 +125,7 @@ int Use(const std::string& name, std::ostream& out) {
   if (platform::IsGameRunning(state.exePath))
     Fail(kRefused, kGameRunningRefusal);
   RefuseWhileWineRuns();
+  FirstRun(state);
   const std::string set = FoundSet(name);
 
   // Read before anything changes: a set that cannot be read is not made current.
@@ -168,6 +177,7 @@ int Import(const std::string& file, const std::string* givenName, std::ostream& 
   MainState state;
   StartUp(state);
   RefuseWhileWineRuns();
+  FirstRun(state);
 
   // Everything is checked before anything is written.
   std::string bytes;
