@@ -85,8 +85,10 @@ protected:
   }
   Result Quorvel(const std::vector<std::string>& args) const {
     std::string command = "env -u QT_QPA_PLATFORM " + Environment() + Quote(QUORVEL_EXE);
-    for (const std::string& arg : args)
-      command += " " + Quote(arg);
+    for (const std::string& arg : args) {
+      command += ' ';
+      command += Quote(arg);
+    }
     return Shell(command);
   }
   fs::path Game(const std::string& name) const { return demo / kGameDir / name; }
