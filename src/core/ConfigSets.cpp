@@ -1,7 +1,6 @@
 // Saving and the configuration sets' files in QRVDAT.
 #include <array>
 #include <chrono>
-#include <optional>
 
 #include "core/MainProc.h"
 #include "platform/AtomicFile.h"

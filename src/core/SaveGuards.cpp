@@ -16,7 +16,8 @@ FileFingerprint Fingerprint(const std::string& path) {
   FileFingerprint print;
   print.path = path;
   std::string bytes;
-  if (!platform::ReadFileBytes(platform::ToHostPath(path), bytes))
+  // A file over the settings limit is never read or written, so it cannot be overwritten either.
+  if (!platform::ReadFileBytes(platform::ToHostPath(path), bytes, platform::kMaxSettingsFileSize))
     return print;
   print.exists = true;
   print.size = bytes.size();
