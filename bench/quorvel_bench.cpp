@@ -25,6 +25,7 @@
 #include "platform/FileSystem.h"
 #include "ui/Dialogs.h"
 #include "ui/MacroGridModel.h"
+#include "text/Encoding.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,4 +1,5 @@
 #include "controls/JournalView.h"
+#include "text/Encoding.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -18,7 +18,7 @@
 // focused by a click).
 
 #include "controls/KVXCommon.h"
-#include "core/LineIndex.h"
+#include "text/LineIndex.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
@@ -97,7 +97,7 @@ public:
   // was copied.
   bool copy();
 
-signals:
+Q_SIGNALS:
   // The first visible line changed: by scrolling, loading, clearing or a resize.
   void firstVisibleLineChanged(int line);
 

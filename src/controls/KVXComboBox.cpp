@@ -38,25 +38,31 @@ QStyle* DropDownStyle() {
 QStringList TKVXComboBox::ItemsOf(TBoxTypes boxType) {
   switch (boxType) {
   case btAccident:
-    return {"A - Auto Accident", "O - Other", "  - N/A"};
+    return {QStringLiteral("A - Auto Accident"), QStringLiteral("O - Other"),
+            QStringLiteral("  - N/A")};
   case btAccountType:
-    return {"1 - Monthly",  "2 - Standard", "3 - No Bill",
-            "6 - Courtesy", "8 - Coupon",   "9 - Collection"};
+    return {QStringLiteral("1 - Monthly"), QStringLiteral("2 - Standard"),
+            QStringLiteral("3 - No Bill"), QStringLiteral("6 - Courtesy"),
+            QStringLiteral("8 - Coupon"),  QStringLiteral("9 - Collection")};
   case btCondition:
-    return {"E - Employment Related", "F - Family Planning", "P - EPSDT"};
+    return {QStringLiteral("E - Employment Related"), QStringLiteral("F - Family Planning"),
+            QStringLiteral("P - EPSDT")};
   case btMS:
-    return {"D - Divorced", "M - Married", "S - Single", "W - Widowed"};
+    return {QStringLiteral("D - Divorced"), QStringLiteral("M - Married"),
+            QStringLiteral("S - Single"), QStringLiteral("W - Widowed")};
   case btReason:
-    return {"E - Emergency Related", "I - Initial Examination", "N - Newborn", "R - Routine",
-            "U - Urgent"};
+    return {QStringLiteral("E - Emergency Related"), QStringLiteral("I - Initial Examination"),
+            QStringLiteral("N - Newborn"), QStringLiteral("R - Routine"),
+            QStringLiteral("U - Urgent")};
   case btRel:
-    return {"C - Child", "S - Self", "M - Married", "O - Other"};
+    return {QStringLiteral("C - Child"), QStringLiteral("S - Self"), QStringLiteral("M - Married"),
+            QStringLiteral("O - Other")};
   case btSex:
-    return {"F - Female", "M - Male"};
+    return {QStringLiteral("F - Female"), QStringLiteral("M - Male")};
   case btSexBoth:
-    return {"B - Both", "F - Female", "M - Male"};
+    return {QStringLiteral("B - Both"), QStringLiteral("F - Female"), QStringLiteral("M - Male")};
   case btYesNo:
-    return {"Y - Yes", "N - No"};
+    return {QStringLiteral("Y - Yes"), QStringLiteral("N - No")};
   case btNormal:
   case btOther:
     break;
@@ -149,7 +155,7 @@ void TKVXComboBox::setValue(const QString& value) {
 void TKVXComboBox::UserPicked(int) {
   if (m_enabled) {
     m_savedValue = Value();
-    emit changed();
+    Q_EMIT changed();
   } else {
     setValue(m_savedValue);
   }
@@ -157,7 +163,7 @@ void TKVXComboBox::UserPicked(int) {
 
 void TKVXComboBox::DblClick() {
   if (m_enabled)
-    emit doubleClicked();
+    Q_EMIT doubleClicked();
 }
 
 void TKVXComboBox::keyPressEvent(QKeyEvent* event) {

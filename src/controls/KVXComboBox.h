@@ -67,7 +67,7 @@ public:
 
   QSize sizeHint() const override;
 
-signals:
+Q_SIGNALS:
   void changed();
   void doubleClicked();
 

@@ -87,7 +87,7 @@ class TKVXHintNotifier : public QObject {
 public:
   static TKVXHintNotifier* instance();
 
-signals:
+Q_SIGNALS:
   // `control` is the widget whose hint was set; compare it with QApplication::focusWidget().
   void hintChanged(QWidget* control);
 

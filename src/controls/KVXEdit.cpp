@@ -275,7 +275,7 @@ bool TKVXCustomEdit::IsCtrlF(const QKeyEvent* event) const {
 
 void TKVXCustomEdit::DblClick() {
   if (m_enabled && m_scrollable)
-    emit findRequested();
+    Q_EMIT findRequested();
 }
 
 bool TKVXCustomEdit::event(QEvent* event) {
@@ -518,11 +518,11 @@ void TKVXEdit::UpdateLayout() {
 }
 
 void TKVXEdit::DoFind() {
-  emit find();
+  Q_EMIT find();
 }
 
 void TKVXEdit::DoChange() {
-  emit changed();
+  Q_EMIT changed();
 }
 
 void TKVXEdit::DoEnter() {
@@ -531,7 +531,7 @@ void TKVXEdit::DoEnter() {
   m_findButton->setVisible(Enabled() && m_find);
   UpdateLayout();
   if (Enabled())
-    emit entered();
+    Q_EMIT entered();
 }
 
 void TKVXEdit::DoExit() {
@@ -545,7 +545,7 @@ void TKVXEdit::DoExit() {
   m_findButton->hide();
   UpdateLayout();
   if (Enabled())
-    emit exited();
+    Q_EMIT exited();
   Validate();
   UpdateLayout();
 }
@@ -560,7 +560,7 @@ bool TKVXEdit::Validate() {
     warning = true;
   if (m_onValidate)
     m_onValidate(this, error, warning);
-  emit validate(&error, &warning);
+  Q_EMIT validate(&error, &warning);
   if (warning)
     ShowWarning();
   if (error) {

@@ -96,7 +96,7 @@ public:
   // their own way). The default shows a critical message box.
   static void setInvalidInputReporter(std::function<void(QWidget* field, const QString& text)>);
 
-signals:
+Q_SIGNALS:
   // Double click or Ctrl+F while Enabled and Scrollable.
   void findRequested();
 
@@ -209,7 +209,7 @@ public:
 
   QSize sizeHint() const override { return {185, 21}; }
 
-signals:
+Q_SIGNALS:
   void changed();
   void entered();
   void exited();

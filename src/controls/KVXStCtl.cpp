@@ -65,7 +65,7 @@ void TKVXHintHolder::StoreHint(QWidget* self, const QString& hint) {
   if (hint == m_hint)
     return;
   m_hint = hint;
-  emit TKVXHintNotifier::instance()->hintChanged(self);
+  Q_EMIT TKVXHintNotifier::instance()->hintChanged(self);
 }
 
 QString ControlHint(const QWidget* widget) {

@@ -181,7 +181,7 @@ void TKVXStatusBar::LayoutPanels() {
 void TKVXStatusBar::UpdateKeyPanels() {
   if (m_destroying)
     return;
-  emit resized();
+  Q_EMIT resized();
   const int n = PanelCount();
   if (n < 3)
     return;

@@ -99,7 +99,7 @@ public:
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override { return sizeHint(); }
 
-signals:
+Q_SIGNALS:
   // OnResize: emitted by every UpdateKeyPanels().
   void resized();
 

@@ -5,28 +5,12 @@
 #include <limits>
 
 #include "platform/Error.h"
+#include "text/Ascii.h"
 
 namespace qv::core {
 
-namespace {
-
-bool IsBlankOrControl(char c) {
-  return static_cast<unsigned char>(c) <= ' ';
-}
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-
-} // namespace
-
 std::string Trim(std::string_view text) {
-  std::size_t begin = 0;
-  std::size_t end = text.size();
-  while (begin < end && IsBlankOrControl(text[begin]))
-    ++begin;
-  while (end > begin && IsBlankOrControl(text[end - 1]))
-    --end;
-  return std::string(text.substr(begin, end - begin));
+  return std::string(TrimBlankOrControl(text));
 }
 
 std::string UpperCase(std::string_view text) {
@@ -51,7 +35,7 @@ int StrToInt(const std::string& text) {
     throw fail();
   long long value = 0;
   for (; i < text.size(); ++i) {
-    if (!IsDigit(text[i]))
+    if (!IsAsciiDigit(text[i]))
       throw fail();
     value = value * 10 + (text[i] - '0');
     if (value > static_cast<long long>(std::numeric_limits<int>::max()) + 1)
@@ -76,11 +60,11 @@ double StrToFloat(const std::string& text) {
   }
   const std::size_t numberStart = i;
   std::size_t digits = 0;
-  while (i < t.size() && IsDigit(t[i]))
+  while (i < t.size() && IsAsciiDigit(t[i]))
     ++i, ++digits;
   if (i < t.size() && t[i] == '.') {
     ++i;
-    while (i < t.size() && IsDigit(t[i]))
+    while (i < t.size() && IsAsciiDigit(t[i]))
       ++i, ++digits;
   }
   if (digits == 0)
@@ -90,7 +74,7 @@ double StrToFloat(const std::string& text) {
     if (i < t.size() && (t[i] == '+' || t[i] == '-'))
       ++i;
     std::size_t exponentDigits = 0;
-    while (i < t.size() && IsDigit(t[i]))
+    while (i < t.size() && IsAsciiDigit(t[i]))
       ++i, ++exponentDigits;
     if (exponentDigits == 0)
       throw fail();

@@ -1,22 +1,10 @@
 #include "core/MacroVocabulary.h"
+#include "text/Ascii.h"
 
 namespace qv {
 
-namespace {
-
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-} // namespace
-
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(a[i]) != LowerAscii(b[i]))
-      return false;
-  return true;
+  return EqualsFoldedAscii(a, b);
 }
 
 int IndexOfText(const std::vector<std::string>& list, std::string_view text) {

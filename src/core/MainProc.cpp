@@ -8,6 +8,7 @@
 #include "platform/Registry.h"
 #include "settings/KVXFile.h"
 #include "settings/KVXStrings.h"
+#include "text/Encoding.h"
 
 namespace qv {
 

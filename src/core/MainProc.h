@@ -181,8 +181,4 @@ std::string JournalFilePath(const MainState& state);
 // gameDir + "Journal.Log" as option-file text (Windows-1252): the journal's default name.
 std::string DefaultJournalFile(const MainState& state);
 
-// Windows-1252 bytes <-> UTF-8. Characters Windows-1252 cannot hold become '?'.
-std::string Cp1252ToUtf8(std::string_view bytes);
-std::string Utf8ToCp1252(std::string_view utf8);
-
 } // namespace qv

@@ -13,6 +13,7 @@
 #include "platform/RegistryNames.h"
 #include "platform/WineHive.h"
 #include "settings/KVXFile.h"
+#include "text/Encoding.h"
 
 namespace qv {
 
@@ -25,8 +26,7 @@ TKVXFile Store() {
 }
 
 bool SameSetName(const std::string& a, const std::string& b) {
-  return platform::SameRegistryName(platform::Utf8ToUtf16(core::Trim(a)),
-                                    platform::Utf8ToUtf16(core::Trim(b)));
+  return platform::SameRegistryName(Utf8ToUtf16(core::Trim(a)), Utf8ToUtf16(core::Trim(b)));
 }
 
 } // namespace
@@ -40,8 +40,8 @@ std::string SetNameRefusal(const std::string& name, const std::vector<std::strin
     return "You must enter a value.";
   if (name.find('\\') != std::string::npos)
     return "A configuration name cannot contain a backslash (\\).";
-  const std::u16string units = platform::Utf8ToUtf16(name);
-  if (platform::Utf16ToUtf8(units) != name)
+  const std::u16string units = Utf8ToUtf16(name);
+  if (Utf16ToUtf8(units) != name)
     return "A configuration name must be UTF-8 text.";
   if (std::any_of(name.begin(), name.end(),
                   [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))

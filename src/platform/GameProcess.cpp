@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "text/Ascii.h"
 
 #ifdef _WIN32
 // <windows.h> first: <tlhelp32.h> needs its types.
@@ -44,19 +45,6 @@ void SetGameRunningProbe(GameRunningProbe probe) {
 #ifndef _WIN32
 
 namespace {
-
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (AsciiLower(a[i]) != AsciiLower(b[i]))
-      return false;
-  return true;
-}
 
 // The directory part of a host path; "." for a bare name.
 std::string DirectoryOf(const std::string& path) {
@@ -147,7 +135,7 @@ bool HostIsGameRunning(const std::string& exePath) {
     candidates.push_back(ReadLink(procDir + "/exe"));
     for (const std::string& candidate : candidates) {
       // Cheap first: most arguments are not the client's name at all.
-      if (!EqualIgnoringCase(FileNamePart(candidate), name))
+      if (!EqualsFoldedAscii(FileNamePart(candidate), name))
         continue;
       std::string path = candidate;
       if (!IsWindowsPath(path) && path[0] != '/' && path[0] != '\\') {

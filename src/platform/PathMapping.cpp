@@ -2,6 +2,7 @@
 #include "platform/FileSystem.h"
 
 #include "platform/Registry.h"
+#include "text/Ascii.h"
 
 #include <algorithm>
 
@@ -15,14 +16,6 @@
 #endif
 
 namespace qv::platform {
-
-namespace {
-
-bool IsAsciiLetter(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-} // namespace
 
 bool IsWindowsPath(const std::string& path) {
   return path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':';
@@ -58,10 +51,6 @@ std::string ToWindowsPath(const std::string& hostPath) {
 
 namespace {
 
-char AsciiLower(char c) {
-  return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
 std::vector<std::string> SplitComponents(const std::string& path) {
   std::vector<std::string> parts;
   std::string part;
@@ -86,7 +75,7 @@ bool EndsWithSeparator(const std::string& path) {
 bool EqualsIgnoringCase(const std::string& a, const char* b) {
   std::size_t i = 0;
   for (; i < a.size(); ++i) {
-    if (b[i] == '\0' || AsciiLower(a[i]) != AsciiLower(b[i]))
+    if (b[i] == '\0' || FoldAscii(a[i]) != FoldAscii(b[i]))
       return false;
   }
   return b[i] == '\0';
@@ -177,7 +166,7 @@ std::string CurrentDir() {
 std::string ToHostPath(const std::string& path) {
   if (IsWindowsPath(path)) {
     std::string rest = path.substr(2);
-    std::string root = DriveRoot(RegistryHome(), AsciiLower(path[0]));
+    std::string root = DriveRoot(RegistryHome(), FoldAscii(path[0]));
     if (rest.empty() || (rest[0] != '/' && rest[0] != '\\'))
       rest.insert(rest.begin(), '/');
     return ResolveCase(root + rest);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/WineHive.h"
+#include "text/Encoding.h"
 
 namespace qv::platform {
 

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "text/Ascii.h"
+
 // How the registry compares key and value names: without regard to letter case, folded its own
 // way. Two names it takes for one key must never be two configuration sets.
 namespace qv::platform {
@@ -13,7 +15,7 @@ char16_t FoldRegistryWide(char16_t c);
 // The same for any unit; ASCII, by far the most common, stays inline.
 inline char16_t FoldRegistryUnit(char16_t c) {
   if (c < 0x80)
-    return (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;
+    return FoldAscii(c);
   return FoldRegistryWide(c);
 }
 

@@ -30,6 +30,8 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileFaults.h"
 #include "platform/WineHive.h"
+#include "text/Ascii.h"
+#include "text/Encoding.h"
 
 namespace qv::platform {
 
@@ -77,17 +79,6 @@ Path SplitKeyPath(const std::string& utf8) {
     start = end + 1;
   }
   return path;
-}
-
-bool SameName(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
-    if (lower(a[i]) != lower(b[i]))
-      return false;
-  }
-  return true;
 }
 
 enum class HiveKind { System, User, UserDefault };
@@ -184,7 +175,7 @@ std::shared_ptr<WineHive> LoadHive(const HiveFile& file) {
 std::u16string CurrentUserSid(const std::string& home) {
   if (auto hive = LoadHive(FileOf(home, HiveKind::User))) {
     const Path& root = hive->RootName();
-    if (root.size() == 3 && SameName(root[1], u"User"))
+    if (root.size() == 3 && EqualsFoldedAscii(root[1], u"User"))
       return root[2];
   }
   return std::u16string(kDefaultUserSid);
@@ -429,9 +420,9 @@ std::optional<Location> Locate(const std::string& home, RootKey root, const Path
     if (path.empty())
       return std::nullopt;
     Path rest(path.begin() + 1, path.end());
-    if (SameName(path.front(), u".Default"))
+    if (EqualsFoldedAscii(path.front(), u".Default"))
       return Location{HiveKind::UserDefault, rest};
-    if (SameName(path.front(), CurrentUserSid(home)))
+    if (EqualsFoldedAscii(path.front(), CurrentUserSid(home)))
       return Location{HiveKind::User, rest};
     return std::nullopt;
   }

@@ -1,6 +1,8 @@
 #include "platform/WineHive.h"
 
 #include "platform/RegistryNames.h"
+#include "text/Ascii.h"
+#include "text/Encoding.h"
 
 #include <algorithm>
 #include <chrono>
@@ -18,9 +20,6 @@ constexpr char16_t kSeparator = u'\\';
 constexpr std::string_view kHeader = "WINE REGISTRY Version 2";
 constexpr std::string_view kRootComment = ";; All keys relative to ";
 
-bool IsSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
-}
 bool IsHexDigit(char c) {
   return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
@@ -50,59 +49,6 @@ bool EqualFolded(std::u16string_view a, std::u16string_view b) {
     if (Fold(a[i]) != Fold(b[i]))
       return false;
   return true;
-}
-
-// One UTF-8 character at s[i]; -1 (one byte consumed) for an invalid sequence.
-long DecodeUtf8(std::string_view s, std::size_t& i) {
-  unsigned char c = static_cast<unsigned char>(s[i]);
-  if (c < 0x80) {
-    ++i;
-    return c;
-  }
-  std::size_t length;
-  long cp;
-  if (c >= 0xC2 && c <= 0xDF) {
-    length = 2;
-    cp = c & 0x1F;
-  } else if (c >= 0xE0 && c <= 0xEF) {
-    length = 3;
-    cp = c & 0x0F;
-  } else if (c >= 0xF0 && c <= 0xF4) {
-    length = 4;
-    cp = c & 0x07;
-  } else {
-    ++i;
-    return -1;
-  }
-  if (i + length > s.size()) {
-    ++i;
-    return -1;
-  }
-  for (std::size_t k = 1; k < length; ++k) {
-    unsigned char next = static_cast<unsigned char>(s[i + k]);
-    if ((next & 0xC0) != 0x80) {
-      ++i;
-      return -1;
-    }
-    cp = (cp << 6) | (next & 0x3F);
-  }
-  if ((length == 3 && cp < 0x800) || (length == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-      (cp >= 0xD800 && cp <= 0xDFFF)) {
-    ++i;
-    return -1;
-  }
-  i += length;
-  return cp;
-}
-
-void AppendUtf16(std::u16string& out, long cp) {
-  if (cp >= 0x10000) {
-    cp -= 0x10000;
-    out += char16_t(0xD800 + (cp >> 10));
-    out += char16_t(0xDC00 + (cp & 0x3FF));
-  } else {
-    out += char16_t(cp);
-  }
 }
 
 // A string in Wine's escaped form, from pos up to the unescaped end character (or to the end of
@@ -326,7 +272,7 @@ std::size_t ContentLineEnd(const std::string& text, std::size_t pos) {
 }
 
 std::size_t SkipSpaces(const std::string& text, std::size_t pos, std::size_t end) {
-  while (pos < end && IsSpace(text[pos]))
+  while (pos < end && IsCSpace(text[pos]))
     ++pos;
   return pos;
 }
@@ -357,48 +303,6 @@ std::u16string BytesToUtf16(const std::vector<std::uint8_t>& data) {
 }
 
 } // namespace
-
-std::u16string Utf8ToUtf16(std::string_view utf8) {
-  std::u16string out;
-  out.reserve(utf8.size());
-  std::size_t i = 0;
-  while (i < utf8.size()) {
-    long cp = DecodeUtf8(utf8, i);
-    AppendUtf16(out, cp < 0 ? 0xFFFD : cp);
-  }
-  return out;
-}
-
-std::string Utf16ToUtf8(std::u16string_view utf16) {
-  std::string out;
-  out.reserve(utf16.size());
-  for (std::size_t i = 0; i < utf16.size(); ++i) {
-    unsigned long cp = utf16[i];
-    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 &&
-        utf16[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (utf16[i + 1] - 0xDC00);
-      ++i;
-    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
-      cp = 0xFFFD;
-    }
-    if (cp < 0x80) {
-      out += char(cp);
-    } else if (cp < 0x800) {
-      out += char(0xC0 | (cp >> 6));
-      out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += char(0xE0 | (cp >> 12));
-      out += char(0x80 | ((cp >> 6) & 0x3F));
-      out += char(0x80 | (cp & 0x3F));
-    } else {
-      out += char(0xF0 | (cp >> 18));
-      out += char(0x80 | ((cp >> 12) & 0x3F));
-      out += char(0x80 | ((cp >> 6) & 0x3F));
-      out += char(0x80 | (cp & 0x3F));
-    }
-  }
-  return out;
-}
 
 std::uint64_t FileTimeNow() {
   auto since1970 = std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -632,13 +536,13 @@ void WineHive::Parse() const {
         if (StartsWith(t, p, "#arch=")) {
           std::size_t v = p + 6;
           std::size_t e = end;
-          while (e > v && IsSpace(t[e - 1]))
+          while (e > v && IsCSpace(t[e - 1]))
             --e;
           win64_ = t.compare(v, e - v, "win64") == 0;
         } else if (StartsWith(t, p, kRootComment)) {
           std::size_t q = p + kRootComment.size();
           std::size_t e = end;
-          while (e > q && IsSpace(t[e - 1]))
+          while (e > q && IsCSpace(t[e - 1]))
             --e;
           if (auto root = ParseString(std::string_view(t.data(), e), q, '\0')) {
             Path elements = SplitPath(*root);

@@ -9,16 +9,13 @@
 #include <vector>
 
 #include "platform/Registry.h"
+#include "text/Encoding.h"
 
 // One registry hive file in Wine's text format (system.reg, user.reg, userdef.reg), held as its
 // text. Only what an operation needs is parsed; an edit rewrites the lines it concerns and leaves
 // every other byte of the file as it was, so that a hive written back loses nothing Wine or
 // another tool put there (comments, options, value types, the order of the blocks).
 namespace qv::platform {
-
-// UTF-8 <-> UTF-16. Invalid UTF-8 and unpaired surrogates become U+FFFD.
-std::u16string Utf8ToUtf16(std::string_view utf8);
-std::string Utf16ToUtf8(std::u16string_view utf16);
 
 // The Windows FILETIME (100 ns ticks since 1601) of the current time.
 std::uint64_t FileTimeNow();

@@ -9,8 +9,10 @@
 #include <cmath>
 
 #include "controls/JournalView.h"
-#include "core/LineIndex.h"
 #include "platform/Error.h"
+#include "text/Ascii.h"
+#include "text/Encoding.h"
+#include "text/LineIndex.h"
 
 namespace qv {
 
@@ -41,15 +43,6 @@ int RoundHalfEven(double value) {
   return static_cast<int>(result);
 }
 
-std::string_view TrimBytes(std::string_view text) {
-  const auto blankOrControl = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-  while (!text.empty() && blankOrControl(text.front()))
-    text.remove_prefix(1);
-  while (!text.empty() && blankOrControl(text.back()))
-    text.remove_suffix(1);
-  return text;
-}
-
 bool IsEndLine(std::string_view line) {
   return line.size() >= 2 && line[0] == '#' && line[1] == '#';
 }
@@ -57,18 +50,18 @@ bool IsEndLine(std::string_view line) {
 // A macro's header line (key name, then the Ctrl, Alt and Shift flags at fixed places from the
 // end) against the wanted key and modifiers. The key names are compared trimmed, case counting.
 bool HeaderMatches(std::string_view line, std::string_view key, bool alt, bool ctrl, bool shift) {
-  const std::string_view t = TrimBytes(line);
+  const std::string_view t = TrimBlankOrControl(line);
   const std::ptrdiff_t length = static_cast<std::ptrdiff_t>(t.size());
   // Places counted from 1; a place before the first character holds no flag.
   const auto flag = [&](std::ptrdiff_t place) { return place >= 1 && t[place - 1] == '1'; };
   if (flag(length) != shift || flag(length - 2) != alt || flag(length - 4) != ctrl)
     return false;
   const std::string_view name = length > 5 ? t.substr(0, static_cast<std::size_t>(length - 5)) : "";
-  return TrimBytes(name) == TrimBytes(key);
+  return TrimBlankOrControl(name) == TrimBlankOrControl(key);
 }
 
 bool IsYes(const std::string& cell) {
-  return TrimBytes(cell) == "Yes";
+  return TrimBlankOrControl(cell) == "Yes";
 }
 
 // One print job: the unit's state from BeginPrint to the end of the job.
@@ -161,7 +154,7 @@ public:
       } else if (state == Between) {
         state = HeaderMatches(line, key, alt, ctrl, shift) ? Wanted : Other;
       } else if (state == Wanted) {
-        const std::string_view t = TrimBytes(line);
+        const std::string_view t = TrimBlankOrControl(line);
         const std::size_t blank = t.find(' ');
         const std::string_view action = blank == std::string_view::npos ? t : t.substr(0, blank);
         const std::string_view parameter = blank == std::string_view::npos

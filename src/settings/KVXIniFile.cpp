@@ -5,6 +5,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
+#include "text/Ascii.h"
 
 namespace qv {
 
@@ -22,19 +23,6 @@ std::string_view Trim(std::string_view s) {
   while (!s.empty() && IsIniSpace(s.back()))
     s.remove_suffix(1);
   return s;
-}
-
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (LowerAscii(a[i]) != LowerAscii(b[i]))
-      return false;
-  return true;
 }
 
 bool HasLineBreak(std::string_view s) {
@@ -112,7 +100,7 @@ std::size_t IniText::FindSection(std::string_view name) const {
   name = Trim(name);
   for (std::size_t i = 0; i < lines_.size(); ++i) {
     ParsedLine p = Classify(lines_[i].text);
-    if (p.kind == LineKind::Section && SameName(p.name, name))
+    if (p.kind == LineKind::Section && EqualsFoldedAscii(p.name, name))
       return i;
   }
   return std::string::npos;
@@ -133,7 +121,7 @@ std::optional<std::string> IniText::Value(std::string_view section, std::string_
   std::size_t end = SectionEnd(header);
   for (std::size_t i = header + 1; i < end; ++i) {
     ParsedLine p = Classify(lines_[i].text);
-    if (p.kind == LineKind::Entry && SameName(p.name, ident))
+    if (p.kind == LineKind::Entry && EqualsFoldedAscii(p.name, ident))
       return std::string(p.value);
   }
   return std::nullopt;
@@ -192,7 +180,7 @@ bool IniText::SetValue(std::string_view section, std::string_view ident, std::st
   std::size_t lastContent = header;
   for (std::size_t i = header + 1; i < end; ++i) {
     ParsedLine p = Classify(lines_[i].text);
-    if (p.kind == LineKind::Entry && SameName(p.name, ident)) {
+    if (p.kind == LineKind::Entry && EqualsFoldedAscii(p.name, ident)) {
       if (p.raw != value) // an equal value keeps the line as it was written
         lines_[i].text = std::string(p.name) + "=" + std::string(value);
       return true;

@@ -14,8 +14,9 @@
 #include <algorithm>
 #include <exception>
 
-#include "core/LineIndex.h"
 #include "platform/Error.h"
+#include "text/Encoding.h"
+#include "text/LineIndex.h"
 
 namespace qv::ui {
 

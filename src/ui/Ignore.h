@@ -58,7 +58,7 @@ public:
   TKVXButton* btnOK = nullptr;
   TKVXButton* btnCancel = nullptr;
 
-public slots:
+public Q_SLOTS:
   void done(int result) override;
 
 protected:

@@ -12,6 +12,7 @@
 #include "controls/KvxWin95.h"
 #include "core/MainProc.h"
 #include "platform/FileSystem.h"
+#include "text/Encoding.h"
 #include "ui/Dialogs.h"
 #include "ui/Ignore.h"
 #include "ui/Main.h"

@@ -2,6 +2,7 @@
 
 #include "CoreTestSupport.h"
 #include "platform/Error.h"
+#include "text/Encoding.h"
 
 namespace qv {
 namespace {

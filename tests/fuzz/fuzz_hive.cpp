@@ -14,6 +14,7 @@
 
 #include "FuzzSupport.h"
 #include "platform/WineHive.h"
+#include "text/Encoding.h"
 
 namespace {
 
@@ -55,7 +56,7 @@ Snapshot Take(const WineHive& hive) {
 }
 
 std::u16string Element(qv::fuzz::Input& input) {
-  std::u16string name = qv::platform::Utf8ToUtf16(input.Slice(16));
+  std::u16string name = qv::Utf8ToUtf16(input.Slice(16));
   std::erase(name, u'\\');
   return name.empty() ? u"New" : name;
 }
@@ -151,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!current.empty() && input.Flag())
     name = current[input.Choose(current.size())].first;
   else
-    name = qv::platform::Utf8ToUtf16(input.Slice(12));
+    name = qv::Utf8ToUtf16(input.Slice(12));
   const RegValue value = MakeValue(input);
 
   WineHive edited = hive;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "core/LineIndex.h"
 #include "platform/FileSystem.h"
+#include "text/LineIndex.h"
 
 using qv::fuzz::Input;
 

@@ -1,4 +1,5 @@
 #include "platform/WineHive.h"
+#include "text/Encoding.h"
 
 #include <gtest/gtest.h>
 

@@ -16,6 +16,7 @@
 
 #include "platform/WineHive.h"
 #include "settings/KVXFile.h"
+#include "text/Encoding.h"
 
 namespace qv::test {
 
@@ -194,7 +195,6 @@ std::vector<std::string> TempFilesBelow(const fs::path& root) {
 }
 
 std::map<std::string, std::string> HiveContents(const fs::path& hiveFile) {
-  using platform::Utf16ToUtf8;
   std::map<std::string, std::string> contents;
   platform::WineHive hive(ReadBytes(hiveFile), u"\\Registry\\Machine");
   for (const auto& key : hive.ExplicitKeys()) {

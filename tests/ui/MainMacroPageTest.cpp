@@ -100,7 +100,7 @@ protected:
     const int index = box->findText(text);
     ASSERT_GE(index, 0) << text.toStdString();
     box->setCurrentIndex(index);
-    emit box->activated(index);
+    Q_EMIT box->activated(index);
   }
   void PickKey(const QString& key) { Pick(form->cboxKey, key); }
   void Modifiers(bool alt, bool ctrl, bool shift) {

@@ -80,7 +80,7 @@ TEST_F(MainPrintTest, MacroBeingEditedIsStoredAndPrinted) {
     const int index = box->findText(text);
     ASSERT_GE(index, 0) << text.toStdString();
     box->setCurrentIndex(index);
-    emit box->activated(index);
+    Q_EMIT box->activated(index);
   };
   pick(window->cboxKey, "F5");
   pick(window->cboxMacro[0], "Bow");

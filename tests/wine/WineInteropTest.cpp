@@ -24,6 +24,7 @@
 #include "platform/WineHive.h"
 #include "settings/KVXFile.h"
 #include "support/TempDir.h"
+#include "text/Encoding.h"
 #include "ui/Config.h"
 #include "ui/Dialogs.h"
 #include "ui/Ignore.h"
@@ -69,7 +70,7 @@ std::string Utf16LeToUtf8(const std::string& bytes) {
                       static_cast<unsigned char>(bytes[i + 1]) << 8);
   if (!units.empty() && units.front() == u'\xFEFF')
     units.erase(0, 1);
-  return platform::Utf16ToUtf8(units);
+  return Utf16ToUtf8(units);
 }
 
 // The key blocks of a hive whose names start with one of the prefixes, without Wine's time

@@ -1,4 +1,4 @@
-#include "core/LineIndex.h"
+#include "text/LineIndex.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/TempDir.h"
+#include "text/Encoding.h"
 
 namespace qv {
 namespace {

@@ -1,4 +1,6 @@
-#include "core/LineIndex.h"
+#include "text/LineIndex.h"
+
+#include "text/Ascii.h"
 
 #include <algorithm>
 #include <array>
@@ -21,20 +23,6 @@
 namespace qv {
 
 namespace {
-
-// The upper half of Windows-1252.
-constexpr std::array<char16_t, 32> kCp1252High = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-constexpr unsigned char FoldAZ(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
-}
-
-constexpr bool IsAsciiLetter(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
 
 // How common a byte is in a journal's text; the search anchors on the two rarest bytes of the
 // needle, so that few places need a full comparison.
@@ -108,27 +96,14 @@ struct Anchor {
 
 bool MatchesAt(const unsigned char* h, const std::string& foldedNeedle) {
   for (std::size_t k = 0; k < foldedNeedle.size(); ++k) {
-    if (FoldAZ(h[k]) != static_cast<unsigned char>(foldedNeedle[k]))
+    if (static_cast<unsigned char>(FoldAscii(static_cast<char>(h[k]))) !=
+        static_cast<unsigned char>(foldedNeedle[k]))
       return false;
   }
   return true;
 }
 
 } // namespace
-
-char16_t Cp1252ToUnicode(unsigned char byte) {
-  return (byte >= 0x80 && byte < 0xA0) ? kCp1252High[byte - 0x80] : char16_t{byte};
-}
-
-int UnicodeToCp1252(char16_t ch) {
-  if (ch < 0x80 || (ch >= 0xA0 && ch <= 0xFF))
-    return ch;
-  for (std::size_t i = 0; i < kCp1252High.size(); ++i) {
-    if (kCp1252High[i] == ch)
-      return static_cast<int>(0x80 + i);
-  }
-  return -1;
-}
 
 std::size_t FindFoldedAZ(std::string_view haystack, std::string_view needle) {
   const std::size_t n = needle.size();
@@ -138,7 +113,7 @@ std::size_t FindFoldedAZ(std::string_view haystack, std::string_view needle) {
     return LineIndex::npos;
   std::string folded(n, '\0');
   for (std::size_t k = 0; k < n; ++k)
-    folded[k] = static_cast<char>(FoldAZ(static_cast<unsigned char>(needle[k])));
+    folded[k] = FoldAscii(needle[k]);
 
   // The two rarest bytes of the needle (the same one twice for a one-byte needle).
   std::size_t first = 0;
@@ -156,7 +131,7 @@ std::size_t FindFoldedAZ(std::string_view haystack, std::string_view needle) {
   }
   auto anchor = [&](std::size_t k) {
     const auto c = static_cast<unsigned char>(folded[k]);
-    return Anchor{k, c, static_cast<unsigned char>(IsAsciiLetter(c) ? 0x20 : 0)};
+    return Anchor{k, c, static_cast<unsigned char>(IsAsciiLetter(static_cast<char>(c)) ? 0x20 : 0)};
   };
   const Anchor a1 = anchor(first);
   const Anchor a2 = anchor(second);

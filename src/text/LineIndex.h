@@ -11,12 +11,6 @@
 // searched in a fraction of a second and costs its own size plus 8 bytes per line.
 namespace qv {
 
-// Windows-1252 byte to UTF-16. The five codes Windows-1252 leaves undefined (0x81, 0x8D, 0x8F,
-// 0x90, 0x9D) map to the C1 controls of the same value, as Windows' own conversion does.
-char16_t Cp1252ToUnicode(unsigned char byte);
-// The Windows-1252 byte for a UTF-16 code unit, or -1 when Windows-1252 cannot hold it.
-int UnicodeToCp1252(char16_t ch);
-
 // The first position in haystack where needle occurs, letters A-Z and a-z compared without regard
 // to case and every other byte exactly; npos when it does not occur. An empty needle is found at 0.
 std::size_t FindFoldedAZ(std::string_view haystack, std::string_view needle);
