@@ -23,9 +23,9 @@
 #include "controls/KVXAdCtl.h"
 #include "core/MainProc.h"
 #include "platform/FileSystem.h"
+#include "text/Encoding.h"
 #include "ui/Dialogs.h"
 #include "ui/MacroGridModel.h"
-#include "text/Encoding.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

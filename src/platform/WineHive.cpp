@@ -487,129 +487,151 @@ void WineHive::Parse() const {
   names_.clear();
   win64_ = false;
   rootName_ = defaultRoot_;
-  const std::string& t = text_;
-  std::size_t firstEnd = LineEnd(t, 0);
-  std::string_view first(t.data(), firstEnd);
+  headerContentEnd_ = text_.size();
+  // Offsets are kept in 32 bits; no hive comes near 4 GB.
+  valid_ = ReadHeaderLine() && text_.size() < 0xFFFFFFFFu;
+  if (!valid_)
+    return;
+  SplitBlocks();
+  for (auto& block : blocks_)
+    ReadBlockName(block);
+  SortBlocks();
+}
+
+bool WineHive::ReadHeaderLine() const {
+  std::string_view first(text_.data(), LineEnd(text_, 0));
   eol_ = "\n";
   if (!first.empty() && first.back() == '\r') {
     first.remove_suffix(1);
     eol_ = "\r\n";
   }
-  valid_ = first == kHeader;
-  headerContentEnd_ = t.size();
-  if (!valid_)
-    return;
+  return first == kHeader;
+}
 
-  // Offsets are kept in 32 bits; no hive comes near 4 GB.
-  if (t.size() >= 0xFFFFFFFFu) {
-    valid_ = false;
-    return;
-  }
+void WineHive::SplitBlocks() const {
+  const std::string& t = text_;
   // Exact sizes: fresh memory costs more than the counting.
   blocks_.reserve(std::size_t(std::count(t.begin(), t.end(), '[')));
+  // Where the content of the header or of the block being read ends so far.
   std::size_t lastContent = 0;
+  const auto closeLast = [&](std::size_t at) {
+    if (blocks_.empty()) {
+      headerContentEnd_ = lastContent;
+    } else {
+      blocks_.back().contentEnd = std::uint32_t(lastContent);
+      blocks_.back().end = std::uint32_t(at);
+    }
+  };
   std::size_t pos = 0;
   while (pos < t.size()) {
-    std::size_t end = LineEnd(t, pos);
+    const std::size_t end = LineEnd(t, pos);
     std::size_t next = end == t.size() ? end : end + 1;
-    std::size_t p = SkipSpaces(t, pos, end);
-    if (p < end && !blocks_.empty() && (t[p] == '"' || t[p] == '@') && MayContinue(t, p, end)) {
-      // A value that Wine continues in the next lines, whatever they hold: all of it is content.
-      ParsedValue value = ParseValueAt(t, pos, false);
-      next = value.next;
-      lastContent = next;
-      danglingEnd_ = value.wantsMore;
-    } else if (p < end) {
-      if (t[p] == '[') {
-        if (blocks_.empty()) {
-          headerContentEnd_ = lastContent;
-        } else {
-          blocks_.back().contentEnd = std::uint32_t(lastContent);
-          blocks_.back().end = std::uint32_t(pos);
-        }
-        Block block;
-        block.begin = std::uint32_t(pos);
-        block.keyEnd = std::uint32_t(p + 1); // the name's start until it is parsed
-        block.lineEnd = std::uint32_t(next);
-        blocks_.push_back(block);
-      } else if (blocks_.empty()) {
-        if (StartsWith(t, p, "#arch=")) {
-          std::size_t v = p + 6;
-          std::size_t e = end;
-          while (e > v && IsCSpace(t[e - 1]))
-            --e;
-          win64_ = t.compare(v, e - v, "win64") == 0;
-        } else if (StartsWith(t, p, kRootComment)) {
-          std::size_t q = p + kRootComment.size();
-          std::size_t e = end;
-          while (e > q && IsCSpace(t[e - 1]))
-            --e;
-          if (auto root = ParseString(std::string_view(t.data(), e), q, '\0')) {
-            Path elements = SplitPath(*root);
-            // Older versions of Wine name the root without "\Registry".
-            if (!elements.empty() && !EqualFolded(elements.front(), u"Registry"))
-              elements.insert(elements.begin(), u"Registry");
-            if (!elements.empty())
-              rootName_ = std::move(elements);
-          }
-        }
-      }
-      lastContent = next;
-    }
-    pos = next;
-  }
-  if (blocks_.empty()) {
-    headerContentEnd_ = lastContent;
-  } else {
-    blocks_.back().contentEnd = std::uint32_t(lastContent);
-    blocks_.back().end = std::uint32_t(t.size());
-  }
-
-  for (auto& block : blocks_) {
-    std::size_t end = LineEnd(t, block.begin);
-    std::size_t start = block.keyEnd;
-    // A plain name: ASCII, elements separated by "\\" (no empty ones), no other escape.
-    std::size_t q = start;
-    bool plain = true;
-    bool separated = true;
-    while (q < end && t[q] != ']') {
-      char c = t[q];
-      if (c == '\\' && !separated && q + 1 < end && t[q + 1] == '\\') {
-        separated = true;
-        q += 2;
-        continue;
-      }
-      if (c == '\\' || c == '\0' || static_cast<unsigned char>(c) >= 0x80) {
-        plain = false;
-        break;
-      }
-      separated = false;
-      ++q;
-    }
-    if (plain && q < end && (q == start || !separated)) {
-      block.valid = true;
-      block.keyEnd = std::uint32_t(q + 1);
-      block.nameAt = std::uint32_t(start);
-      block.nameLength = std::uint32_t(q - start);
+    const std::size_t p = SkipSpaces(t, pos, end);
+    if (p == end) {
+      pos = next; // a blank line: not content
       continue;
     }
-    q = start;
-    std::size_t from = names_.size();
-    if (ParseStringInto(std::string_view(t.data(), end), q, ']', names_)) {
-      block.valid = true;
-      block.decoded = true;
-      block.keyEnd = std::uint32_t(q);
-      NormalizePath(names_, from);
-      for (std::size_t k = from; k < names_.size(); ++k)
-        names_[k] = Fold(names_[k]);
-      block.nameAt = std::uint32_t(from);
-      block.nameLength = std::uint32_t(names_.size() - from);
-    } else {
-      names_.resize(from);
-      block.keyEnd = std::uint32_t(end);
+    if (!blocks_.empty() && (t[p] == '"' || t[p] == '@') && MayContinue(t, p, end)) {
+      // A value that Wine continues in the next lines, whatever they hold: all of it is content.
+      const ParsedValue value = ParseValueAt(t, pos, false);
+      next = value.next;
+      danglingEnd_ = value.wantsMore;
+    } else if (t[p] == '[') {
+      closeLast(pos);
+      Block block;
+      block.begin = std::uint32_t(pos);
+      block.keyEnd = std::uint32_t(p + 1); // the name's start until it is read
+      block.lineEnd = std::uint32_t(next);
+      blocks_.push_back(block);
+    } else if (blocks_.empty()) {
+      ReadHeaderOption(p, end);
+    }
+    lastContent = next;
+    pos = next;
+  }
+  closeLast(t.size());
+}
+
+void WineHive::ReadHeaderOption(std::size_t p, std::size_t end) const {
+  const std::string& t = text_;
+  // The end of the option's value, trailing blanks left out.
+  const auto valueEnd = [&](std::size_t valueStart) {
+    std::size_t e = end;
+    while (e > valueStart && IsCSpace(t[e - 1]))
+      --e;
+    return e;
+  };
+  if (StartsWith(t, p, "#arch=")) {
+    const std::size_t v = p + 6;
+    win64_ = t.compare(v, valueEnd(v) - v, "win64") == 0;
+  } else if (StartsWith(t, p, kRootComment)) {
+    std::size_t q = p + kRootComment.size();
+    if (auto root = ParseString(std::string_view(t.data(), valueEnd(q)), q, '\0')) {
+      Path elements = SplitPath(*root);
+      // Older versions of Wine name the root without "\Registry".
+      if (!elements.empty() && !EqualFolded(elements.front(), u"Registry"))
+        elements.insert(elements.begin(), u"Registry");
+      if (!elements.empty())
+        rootName_ = std::move(elements);
     }
   }
+}
 
+namespace {
+
+// The closing ']' of a key name that is plain: ASCII, elements separated by "\\" (no empty
+// ones), no other escape. npos for any other name.
+std::size_t PlainNameEnd(std::string_view line, std::size_t start) {
+  std::size_t q = start;
+  bool separated = true;
+  while (q < line.size() && line[q] != ']') {
+    const char c = line[q];
+    if (c == '\\' && !separated && q + 1 < line.size() && line[q + 1] == '\\') {
+      separated = true;
+      q += 2;
+      continue;
+    }
+    if (c == '\\' || c == '\0' || static_cast<unsigned char>(c) >= 0x80)
+      return std::string_view::npos;
+    separated = false;
+    ++q;
+  }
+  if (q == line.size() || (q != start && separated))
+    return std::string_view::npos;
+  return q;
+}
+
+} // namespace
+
+void WineHive::ReadBlockName(Block& block) const {
+  const std::string_view line(text_.data(), LineEnd(text_, block.begin));
+  const std::size_t start = block.keyEnd;
+  if (const std::size_t close = PlainNameEnd(line, start); close != std::string_view::npos) {
+    // Wine writes nearly every name so: it is read from the text when needed.
+    block.valid = true;
+    block.keyEnd = std::uint32_t(close + 1);
+    block.nameAt = std::uint32_t(start);
+    block.nameLength = std::uint32_t(close - start);
+    return;
+  }
+  std::size_t q = start;
+  const std::size_t from = names_.size();
+  if (!ParseStringInto(line, q, ']', names_)) {
+    names_.resize(from);
+    block.keyEnd = std::uint32_t(line.size());
+    return;
+  }
+  block.valid = true;
+  block.decoded = true;
+  block.keyEnd = std::uint32_t(q);
+  NormalizePath(names_, from);
+  for (std::size_t k = from; k < names_.size(); ++k)
+    names_[k] = Fold(names_[k]);
+  block.nameAt = std::uint32_t(from);
+  block.nameLength = std::uint32_t(names_.size() - from);
+}
+
+void WineHive::SortBlocks() const {
   order_.reserve(blocks_.size());
   for (std::size_t i = 0; i < blocks_.size(); ++i)
     if (blocks_[i].valid)

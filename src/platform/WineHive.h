@@ -107,8 +107,15 @@ private:
     std::size_t last;
   };
 
-  // The index of the text, rebuilt on the first query after an edit.
+  // The index of the text, rebuilt on the first query after an edit: the header line, the
+  // blocks and their extents, each block's key name, the blocks in path order.
   void Parse() const;
+  bool ReadHeaderLine() const;
+  void SplitBlocks() const;
+  // "#arch=" and the root comment, before the first block.
+  void ReadHeaderOption(std::size_t p, std::size_t end) const;
+  void ReadBlockName(Block& block) const;
+  void SortBlocks() const;
   void Fresh() const {
     if (stale_)
       Parse();
