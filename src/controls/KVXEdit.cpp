@@ -222,10 +222,6 @@ QString TKVXCustomEdit::Text() const {
   return m_mask.TextOf(displayText());
 }
 
-void TKVXCustomEdit::setText(const QString& text) {
-  QLineEdit::setText(text);
-}
-
 QString TKVXCustomEdit::EditText() const {
   if (m_mask.IsEmpty() || echoMode() != QLineEdit::Normal)
     return QLineEdit::text();
@@ -236,7 +232,7 @@ void TKVXCustomEdit::setEditText(const QString& text) {
   QLineEdit::setText(text);
 }
 
-void TKVXCustomEdit::setMaxLength(int maxLength) {
+void TKVXCustomEdit::setKVXMaxLength(int maxLength) {
   m_maxLength = std::max(0, maxLength);
   if (m_mask.IsEmpty())
     QLineEdit::setMaxLength(m_maxLength > 0 ? m_maxLength : 32767);
@@ -434,7 +430,7 @@ void TKVXEdit::setEditMask(const QString& editMask) {
 
 void TKVXEdit::setMaxLength(int maxLength) {
   m_maxLength = maxLength;
-  m_edit->setMaxLength(maxLength);
+  m_edit->setKVXMaxLength(maxLength);
 }
 
 TEditCharCase TKVXEdit::CharCase() const {

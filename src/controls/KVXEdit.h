@@ -71,15 +71,15 @@ public:
   void setEditMask(const QString& editMask);
   const TEditMask& ParsedMask() const { return m_mask; }
 
+  // The text is set with QLineEdit::setText, which never fails: a text the mask refuses is taken
+  // as far as it fits.
   QString Text() const;
-  // Never fails: a text the mask refuses is taken as far as it fits.
-  void setText(const QString& text);
   QString EditText() const;
   void setEditText(const QString& text);
 
-  // 0 means no limit.
+  // 0 means no limit; unlike QLineEdit's maxLength, it outlives an edit mask.
   int MaxLength() const { return m_maxLength; }
-  void setMaxLength(int maxLength);
+  void setKVXMaxLength(int maxLength);
 
   TEditCharCase CharCase() const { return m_charCase; }
   void setCharCase(TEditCharCase charCase);

@@ -204,7 +204,7 @@ void TKVXButton::TakeNextTabOrder() {
   m_tabOrder = next;
 }
 
-void TKVXButton::setTabOrder(int order) {
+void TKVXButton::setKVXTabOrder(int order) {
   m_tabOrder = std::max(0, order);
   QWidget* parent = parentWidget();
   if (!parent)
@@ -223,7 +223,7 @@ void TKVXButton::setTabOrder(int order) {
     panel->ArrangeButtons();
 }
 
-void TKVXButton::setDefault(bool value) {
+void TKVXButton::setKVXDefault(bool value) {
   m_default = value;
   QPushButton::setDefault(value);
 }

@@ -90,12 +90,12 @@ protected:
 // The push button of every form.
 //
 // Tab order: `TabOrder()` is the button's number among its parent's buttons (the toolkit's tab
-// order). A button gets the next free number when it first gets a parent; setTabOrder(n) changes
+// order). A button gets the next free number when it first gets a parent; setKVXTabOrder(n) changes
 // it, re-links Qt's focus chain of the parent's TKVXButtons in that order (equal numbers keep the
 // order in which they were created) and, in a TKVXPanel, re-arranges the row.
 //
 // Default and cancel, in any top-level window (QMainWindow, QDialog or plain QWidget):
-// - the default button is marked with QPushButton::setDefault(true); Enter or Return (no
+// - the default button is setKVXDefault(true); Enter or Return (no
 //   modifiers but the keypad) clicks it when the focused control does not use the key itself,
 //   i.e. when the key press reaches the window unaccepted. QLineEdit, QComboBox and the
 //   read-only TKVXMemo pass Enter on; an editable TKVXMemo keeps it.
@@ -106,8 +106,8 @@ protected:
 class TKVXButton : public QPushButton, public TKVXHintHolder {
   Q_OBJECT
   Q_PROPERTY(QString Hint READ Hint WRITE setHint)
-  Q_PROPERTY(int TabOrder READ TabOrder WRITE setTabOrder)
-  Q_PROPERTY(bool Default READ isDefault WRITE setDefault)
+  Q_PROPERTY(int TabOrder READ TabOrder WRITE setKVXTabOrder)
+  Q_PROPERTY(bool Default READ Default WRITE setKVXDefault)
   Q_PROPERTY(bool Cancel READ Cancel WRITE setCancel)
 public:
   explicit TKVXButton(QWidget* parent = nullptr);
@@ -117,16 +117,17 @@ public:
   void setHint(const QString& hint) { StoreHint(this, hint); }
 
   int TabOrder() const { return m_tabOrder; }
-  void setTabOrder(int order);
+  void setKVXTabOrder(int order);
 
   bool Cancel() const { return m_cancel; }
   void setCancel(bool cancel);
 
-  // These hide QPushButton's own: outside a QDialog, Qt takes the default role away from a
-  // button whenever it loses the focus, so a page change that passes the focus over Save would
-  // leave Enter doing nothing. The button keeps the role it was given.
-  bool isDefault() const { return m_default; }
-  void setDefault(bool value);
+  // The window's default button. Qt's own mark (QPushButton::isDefault) is not enough: outside a
+  // QDialog, Qt takes it away from a button whenever the button loses the focus, so a page change
+  // that passes the focus over Save would leave Enter doing nothing. This role stays as given,
+  // and the button puts Qt's mark back when it loses the focus.
+  bool Default() const { return m_default; }
+  void setKVXDefault(bool value);
 
 protected:
   bool event(QEvent* event) override;

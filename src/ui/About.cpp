@@ -58,7 +58,7 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
 
   pnlBtn = new QWidget(this);
   btnOK = new TKVXButton(QStringLiteral("&OK"), pnlBtn);
-  btnOK->setDefault(true);
+  btnOK->setKVXDefault(true);
   btnOK->setMinimumSize(75, 25);
   auto* buttons = new QHBoxLayout(pnlBtn);
   buttons->setContentsMargins(8, 4, 8, 6);

@@ -33,7 +33,7 @@ TfrmIgnore::TfrmIgnore(QWidget* parent) : QDialog(parent) {
   pnlBtn = new TKVXPanel(this);
   pnlBtn->setBevelOuter(bvNone);
   btnOK = new TKVXButton(QStringLiteral("&OK"), pnlBtn);
-  btnOK->setDefault(true);
+  btnOK->setKVXDefault(true);
   btnCancel = new TKVXButton(QStringLiteral("&Cancel"), pnlBtn);
   btnCancel->setCancel(true);
   for (TKVXButton* button : {btnOK, btnCancel}) {

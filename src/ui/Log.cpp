@@ -48,7 +48,7 @@ TfrmLog::TfrmLog(std::string gameDir, std::string programDir, QWidget* parent)
   pnlBtn = new TKVXPanel(this);
   pnlBtn->setBevelOuter(bvNone);
   btnExit = new TKVXButton(QStringLiteral("&OK"), pnlBtn);
-  btnExit->setDefault(true);
+  btnExit->setKVXDefault(true);
   btnExit->resize(btnExit->sizeHint().expandedTo(QSize(75, 25)));
   btnExit->move(0, 4);
   pnlBtn->setFixedHeight(btnExit->height() + 8);

@@ -150,7 +150,7 @@ void TfrmMain::CreateShell() {
   for (TKVXButton* button : buttons) {
     button->resize(button->width(), buttonHeight);
     button->move(0, 4);
-    button->setTabOrder(order++);
+    button->setKVXTabOrder(order++);
   }
   btnAdd->setObjectName(QStringLiteral("btnAdd"));
   btnDelete->setObjectName(QStringLiteral("btnDelete"));
@@ -165,7 +165,7 @@ void TfrmMain::CreateShell() {
   btnPrint->hide();
   btnClear->hide();
   btnClear->setEnabled(false);
-  btnSave->setDefault(true);
+  btnSave->setKVXDefault(true);
   btnExit->setCancel(true);
   pnlBtn->setFixedHeight(std::max(32, buttonHeight + 8));
   pnlBtn->setButtonSpace(4);

@@ -105,7 +105,7 @@ TfrmUOX::TfrmUOX(MainState& state, QWidget* parent) : QDialog(parent), state_(st
   int order = 0;
   int rowWidth = 8;
   for (TKVXButton* button : {btnAdd, btnDelete, btnConfig, btnExit}) {
-    button->setTabOrder(order++);
+    button->setKVXTabOrder(order++);
     button->resize(button->sizeHint().expandedTo(QSize(75, 25)));
     button->move(0, 4);
     rowWidth += button->width();

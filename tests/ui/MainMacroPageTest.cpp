@@ -478,7 +478,7 @@ TEST_F(MacroPage, EnterInThePanelSavesTheMacroBeingEdited) {
   Open(kThreeMacros);
   // Qt takes the default role from a push button outside a dialog when it loses the focus, as
   // Save does when the page switch passes the focus over it.
-  form->btnSave->setDefault(true);
+  form->btnSave->setKVXDefault(true);
   ClickRow(RowOf("F1"));
   Focus(form->edParm[0]);
   form->edParm[0]->setText("Hail and well met");

@@ -70,7 +70,7 @@ TEST_F(MainWindowTest, FrameMenuAndButtonsAsTheUserFindsThem) {
                                     window->btnExit};
   for (int i = 1; i < order.size(); ++i)
     EXPECT_LT(order[i - 1]->TabOrder(), order[i]->TabOrder()) << i;
-  EXPECT_TRUE(window->btnSave->isDefault());
+  EXPECT_TRUE(window->btnSave->Default());
   EXPECT_TRUE(window->btnExit->Cancel());
   EXPECT_EQ(window->btnSave->Hint(), "Save all the changes to Ulitma Online");
   EXPECT_EQ(window->sbarHint->PanelCount(), 5);

@@ -128,7 +128,7 @@ int main(int argc, char** argv) {
   }
   buttons[2]->hide();
   buttons[4]->hide();
-  buttons[5]->setDefault(true);
+  buttons[5]->setKVXDefault(true);
   buttons[5]->setHint(QStringLiteral("Save all the changes to Ulitma Online"));
   buttons[6]->setCancel(true);
   QObject::connect(buttons[6], &QPushButton::clicked, &window, &QWidget::close);
