@@ -39,12 +39,16 @@ TfrmConfig::TfrmConfig(QFont& printFont, QAction* mnuUOX, QWidget* parent)
 
   auto* pnlData = new QWidget(this);
   lblFont = new TKVXLabel(QStringLiteral("Printer Font"), pnlData);
+  lblFont->setObjectName(QStringLiteral("lblFont"));
   edFont = new TKVXEdit(pnlData);
+  edFont->setObjectName(QStringLiteral("edFont"));
   edFont->setFind(true);
   edFont->setHint(QString::fromLatin1(kFindHintSuffix));
   lblFont->setBuddy(edFont->Edit());
   lblUOX = new TKVXLabel(QStringLiteral("UOX Support"), pnlData);
+  lblUOX->setObjectName(QStringLiteral("lblUOX"));
   cboxUOX = new TKVXComboBox(pnlData);
+  cboxUOX->setObjectName(QStringLiteral("cboxUOX"));
   cboxUOX->setBoxType(btYesNo);
   cboxUOX->setValueDefault(QStringLiteral("N"));
   lblUOX->setBuddy(cboxUOX);
@@ -59,10 +63,13 @@ TfrmConfig::TfrmConfig(QFont& printFont, QAction* mnuUOX, QWidget* parent)
   grid->setColumnStretch(1, 1);
 
   pnlBtn = new TKVXPanel(this);
+  pnlBtn->setObjectName(QStringLiteral("pnlBtn"));
   pnlBtn->setBevelOuter(bvNone);
   btnOK = new TKVXButton(QStringLiteral("&OK"), pnlBtn);
+  btnOK->setObjectName(QStringLiteral("btnOK"));
   btnOK->setDefault(true);
   btnCancel = new TKVXButton(QStringLiteral("&Cancel"), pnlBtn);
+  btnCancel->setObjectName(QStringLiteral("btnCancel"));
   btnCancel->setCancel(true);
   for (TKVXButton* button : {btnOK, btnCancel}) {
     button->resize(button->sizeHint().expandedTo(QSize(75, 25)));

@@ -39,6 +39,10 @@ public:
   void btnOKClick();
   void btnCancelClick();
 
+protected:
+  void showEvent(QShowEvent* event) override;
+
+private:
   QLabel* lblFont = nullptr;
   TKVXEdit* edFont = nullptr;
   QLabel* lblUOX = nullptr;
@@ -47,10 +51,6 @@ public:
   TKVXButton* btnOK = nullptr;
   TKVXButton* btnCancel = nullptr;
 
-protected:
-  void showEvent(QShowEvent* event) override;
-
-private:
   QFont& printFont_;
   QAction* mnuUOX_;
 };

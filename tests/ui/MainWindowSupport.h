@@ -64,7 +64,7 @@ protected:
         if (findTexts.empty()) {
           find->btnCancelClick();
         } else {
-          find->edIgnore->setText(findTexts.front());
+          test::Child<TKVXEdit>(find, "edIgnore")->setText(findTexts.front());
           findTexts.pop_front();
           find->btnOKClick();
         }

@@ -131,9 +131,9 @@ protected:
       if (!input || names.empty())
         return static_cast<int>(QDialog::Rejected);
       input->show();
-      input->edIgnore->setText(names.front());
+      test::Child<TKVXEdit>(input, "edIgnore")->setText(names.front());
       names.pop_front();
-      input->btnOK->click();
+      test::Child<TKVXButton>(input, "btnOK")->click();
       return input->result();
     };
   }
@@ -163,7 +163,7 @@ protected:
     ui::TfrmUOX sets(state);
     sets.show();
     names.push_back(name);
-    sets.btnAdd->click();
+    test::Child<TKVXButton>(&sets, "btnAdd")->click();
   }
   void SetOptions(const QString& uoxSupport) {
     // The dialog's own copies of the window's options: what is asked is whether the store writes.
@@ -171,8 +171,8 @@ protected:
     QAction mnuUOX(QStringLiteral("&Multiple Configurations"));
     ui::TfrmConfig options(printFont, &mnuUOX);
     options.show();
-    options.cboxUOX->setValue(uoxSupport);
-    options.btnOK->click();
+    test::Child<TKVXComboBox>(&options, "cboxUOX")->setValue(uoxSupport);
+    test::Child<TKVXButton>(&options, "btnOK")->click();
   }
   std::string Hive(const char* name) { return ReadBytes(prefix / name); }
 
