@@ -45,10 +45,10 @@ QString FromUtf8(const std::string& text) {
 
 } // namespace
 
-JournalPage::JournalPage(MainState& mainState, TKVXPageControl* pageData,
-                         const JournalButtons& buttons, QWidget* parent)
-    : QWidget(parent), state(mainState), pageData(pageData), btnFind(buttons.btnFind),
-      btnPrint(buttons.btnPrint), btnClear(buttons.btnClear) {
+JournalPage::JournalPage(MainState& mainState, TKVXPageControl* pageData, TKVXButton* btnFind,
+                         TKVXButton* btnPrint, TKVXButton* btnClear, QWidget* parent)
+    : QWidget(parent), state(mainState), pageData(pageData), btnFind(btnFind), btnPrint(btnPrint),
+      btnClear(btnClear) {
   setObjectName(QStringLiteral("tabJournal"));
   QWidget* tab = this;
   auto* page = new QVBoxLayout(tab);

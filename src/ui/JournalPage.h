@@ -18,14 +18,6 @@ class TKVXLabel;
 class TKVXPageControl;
 class TKVXPanel;
 
-// The shell's buttons that serve the Journal page: shown and enabled by the record flag and by
-// whether the journal file could be read.
-struct JournalButtons {
-  TKVXButton* btnFind;
-  TKVXButton* btnPrint;
-  TKVXButton* btnClear;
-};
-
 // The Journal page (tab "tabJournal"): the record flag and journal file of UO.CFG, and the
 // journal itself, which can be searched, printed and emptied.
 //
@@ -35,8 +27,10 @@ class JournalPage : public QWidget {
   Q_OBJECT
 
 public:
-  JournalPage(MainState& state, TKVXPageControl* pageData, const JournalButtons& buttons,
-              QWidget* parent = nullptr);
+  // btnFind, btnPrint, btnClear: the shell's buttons that serve this page, shown and enabled by
+  // the record flag and by whether the journal file could be read.
+  JournalPage(MainState& state, TKVXPageControl* pageData, TKVXButton* btnFind,
+              TKVXButton* btnPrint, TKVXButton* btnClear, QWidget* parent = nullptr);
 
   void PushJournalPage();
   void PullJournalPage();

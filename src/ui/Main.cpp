@@ -163,7 +163,7 @@ void TfrmMain::CreateShell() {
   // the buttons, as it always has.
   tabSys = new SystemPage(state);
   tabMacro = new MacroPage(state, pageData);
-  tabJournal = new JournalPage(state, pageData, {btnFind, btnPrint, btnClear});
+  tabJournal = new JournalPage(state, pageData, btnFind, btnPrint, btnClear);
   tabServer = new ServerPage(state);
   pageData->addTab(tabSys, QStringLiteral("System Config"));
   pageData->addTab(tabMacro, QStringLiteral("Macros"));
