@@ -72,7 +72,7 @@ struct FileFingerprint {
   bool operator==(const FileFingerprint&) const = default;
 };
 
-// The font of the hidden label lblPrint, used for printing.
+// The printer font (Configuration > Options), used for printing.
 struct PrinterFont {
   std::string name = "System";
   int size = 10; // points

@@ -3,16 +3,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFontMetricsF>
-#include <QLabel>
 #include <QPrinter>
 #include <algorithm>
 #include <cmath>
 
-#include "controls/JournalView.h"
 #include "platform/Error.h"
 #include "text/Ascii.h"
 #include "text/Encoding.h"
-#include "text/LineIndex.h"
 
 namespace qv {
 
@@ -367,29 +364,26 @@ bool PrintJournal(TPrintTarget& target, const QFont& font, int lineCount,
 
 namespace {
 
-QFont SizedPrinterFont(QLabel& lblPrint, int pointSize) {
-  QFont font = lblPrint.font();
-  font.setPointSize(pointSize);
-  lblPrint.setFont(font);
-  return font;
+QFont SizedPrinterFont(QFont& printFont, int pointSize) {
+  printFont.setPointSize(pointSize);
+  return printFont;
 }
 
 } // namespace
 
-bool PrintMacroList(QPrinter& printer, QLabel& lblPrint, const MainState& state,
-                    const PrintProgress& progress) {
-  const QFont font = SizedPrinterFont(lblPrint, kMacroListPointSize);
+bool PrintMacroList(QPrinter& printer, QFont& printFont, const std::vector<MacroGridRow>& grid,
+                    const std::vector<std::string>& macroLines, const PrintProgress& progress) {
+  const QFont font = SizedPrinterFont(printFont, kMacroListPointSize);
   TPrinterTarget target(printer);
-  return PrintMacroList(target, font, state.macroGrid, state.macroLines, progress);
+  return PrintMacroList(target, font, grid, macroLines, progress);
 }
 
-bool PrintJournal(QPrinter& printer, QLabel& lblPrint, const TKVXJournalView& memoJrnl,
+bool PrintJournal(QPrinter& printer, QFont& printFont, int lineCount,
+                  const std::function<std::string_view(int)>& lineAt,
                   const PrintProgress& progress) {
-  const QFont font = SizedPrinterFont(lblPrint, kJournalPointSize);
+  const QFont font = SizedPrinterFont(printFont, kJournalPointSize);
   TPrinterTarget target(printer);
-  return PrintJournal(
-      target, font, memoJrnl.lineCount(), [&](int line) { return memoJrnl.lineBytes(line); },
-      progress);
+  return PrintJournal(target, font, lineCount, lineAt, progress);
 }
 
 // --- The printer ---

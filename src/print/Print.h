@@ -23,12 +23,9 @@
 
 #include "core/MainState.h"
 
-class QLabel;
 class QPrinter;
 
 namespace qv {
-
-class TKVXJournalView;
 
 // Where the layout draws. Lengths are printer pixels; positions are measured from the top left
 // corner of the printable area.
@@ -122,11 +119,12 @@ bool PrintJournal(TPrintTarget& target, const QFont& font, int lineCount,
                   const std::function<std::string_view(int)>& lineAt,
                   const PrintProgress& progress = {});
 
-// The printouts as the main window makes them: lblPrint's font set to 10 points (macro list) or
-// 8 points (journal), where it stays, then the printout on the printer.
-bool PrintMacroList(QPrinter& printer, QLabel& lblPrint, const MainState& state,
-                    const PrintProgress& progress = {});
-bool PrintJournal(QPrinter& printer, QLabel& lblPrint, const TKVXJournalView& memoJrnl,
+// The printouts as the main window makes them: the printer font's size set to 10 points (macro
+// list) or 8 points (journal), where it stays, then the printout on the printer.
+bool PrintMacroList(QPrinter& printer, QFont& printFont, const std::vector<MacroGridRow>& grid,
+                    const std::vector<std::string>& macroLines, const PrintProgress& progress = {});
+bool PrintJournal(QPrinter& printer, QFont& printFont, int lineCount,
+                  const std::function<std::string_view(int)>& lineAt,
                   const PrintProgress& progress = {});
 
 // Windows-1252 bytes as printed: Tab to blanks up to the next multiple of 8 characters, every

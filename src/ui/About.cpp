@@ -46,10 +46,14 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Quorvel Info"));
 
   lblTitle = TitleLabel(QStringLiteral("Quorvel "), 27, 33, this);
+  lblTitle->setObjectName(QStringLiteral("lblTitle"));
   lblVersion = TitleLabel(QStringLiteral("Beta 6 - Final Beta"), 19, 32, this);
+  lblVersion->setObjectName(QStringLiteral("lblVersion"));
 
   pnlCredits = new QWidget(this);
+  pnlCredits->setObjectName(QStringLiteral("pnlCredits"));
   memoCredits = new TKVXMemo(pnlCredits);
+  memoCredits->setObjectName(QStringLiteral("memoCredits"));
   memoCredits->setKVXEnabled(false);
   memoCredits->setFrameShape(QFrame::NoFrame);
   memoCredits->setFocusPolicy(Qt::NoFocus);
@@ -57,7 +61,9 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent) {
   memoCredits->setMinimumHeight(196);
 
   pnlBtn = new QWidget(this);
+  pnlBtn->setObjectName(QStringLiteral("pnlBtn"));
   btnOK = new TKVXButton(QStringLiteral("&OK"), pnlBtn);
+  btnOK->setObjectName(QStringLiteral("btnOK"));
   btnOK->setKVXDefault(true);
   btnOK->setMinimumSize(75, 25);
   auto* buttons = new QHBoxLayout(pnlBtn);

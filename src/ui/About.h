@@ -34,6 +34,10 @@ public:
   // Handlers.
   void btnOKClick();
 
+protected:
+  void keyPressEvent(QKeyEvent* event) override;
+
+private:
   QLabel* lblTitle = nullptr;
   QLabel* lblVersion = nullptr;
   QWidget* pnlCredits = nullptr;
@@ -41,10 +45,6 @@ public:
   QWidget* pnlBtn = nullptr;
   TKVXButton* btnOK = nullptr;
 
-protected:
-  void keyPressEvent(QKeyEvent* event) override;
-
-private:
   bool loading_ = false;
 };
 

@@ -29,9 +29,9 @@ int PointSize(const QFont& font, const QWidget* widget) {
 
 } // namespace
 
-TfrmConfig::TfrmConfig(QLabel* lblPrint, QAction* mnuUOX, QWidget* parent)
-    : QDialog(parent), lblPrint_(lblPrint), mnuUOX_(mnuUOX) {
-  Q_ASSERT(lblPrint_ && mnuUOX_);
+TfrmConfig::TfrmConfig(QFont& printFont, QAction* mnuUOX, QWidget* parent)
+    : QDialog(parent), printFont_(printFont), mnuUOX_(mnuUOX) {
+  Q_ASSERT(mnuUOX_);
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
                  Qt::MSWindowsFixedSizeDialogHint);
@@ -39,12 +39,16 @@ TfrmConfig::TfrmConfig(QLabel* lblPrint, QAction* mnuUOX, QWidget* parent)
 
   auto* pnlData = new QWidget(this);
   lblFont = new TKVXLabel(QStringLiteral("Printer Font"), pnlData);
+  lblFont->setObjectName(QStringLiteral("lblFont"));
   edFont = new TKVXEdit(pnlData);
+  edFont->setObjectName(QStringLiteral("edFont"));
   edFont->setFind(true);
   edFont->setHint(QString::fromLatin1(kFindHintSuffix));
   lblFont->setBuddy(edFont->Edit());
   lblUOX = new TKVXLabel(QStringLiteral("UOX Support"), pnlData);
+  lblUOX->setObjectName(QStringLiteral("lblUOX"));
   cboxUOX = new TKVXComboBox(pnlData);
+  cboxUOX->setObjectName(QStringLiteral("cboxUOX"));
   cboxUOX->setBoxType(btYesNo);
   cboxUOX->setValueDefault(QStringLiteral("N"));
   lblUOX->setBuddy(cboxUOX);
@@ -59,10 +63,13 @@ TfrmConfig::TfrmConfig(QLabel* lblPrint, QAction* mnuUOX, QWidget* parent)
   grid->setColumnStretch(1, 1);
 
   pnlBtn = new TKVXPanel(this);
+  pnlBtn->setObjectName(QStringLiteral("pnlBtn"));
   pnlBtn->setBevelOuter(bvNone);
   btnOK = new TKVXButton(QStringLiteral("&OK"), pnlBtn);
+  btnOK->setObjectName(QStringLiteral("btnOK"));
   btnOK->setKVXDefault(true);
   btnCancel = new TKVXButton(QStringLiteral("&Cancel"), pnlBtn);
+  btnCancel->setObjectName(QStringLiteral("btnCancel"));
   btnCancel->setCancel(true);
   for (TKVXButton* button : {btnOK, btnCancel}) {
     button->resize(button->sizeHint().expandedTo(QSize(75, 25)));
@@ -87,31 +94,31 @@ TfrmConfig::TfrmConfig(QLabel* lblPrint, QAction* mnuUOX, QWidget* parent)
 }
 
 void TfrmConfig::FormShow() {
-  edFont->setText(lblPrint_->font().family());
+  edFont->setText(printFont_.family());
   cboxUOX->setValue(mnuUOX_->isEnabled() ? QStringLiteral("Y") : QStringLiteral("N"));
   // The face is changed only through the font dialog.
   edFont->setReadOnly(true);
 }
 
 void TfrmConfig::edFontFind() {
-  const QFont current = lblPrint_->font();
+  const QFont current = printFont_;
   if (std::optional<QFont> chosen = Hooks().chooseFont(this, current)) {
     // The dialog offers no effects: underline and strike-out stay as they were.
     QFont font = *chosen;
     font.setUnderline(current.underline());
     font.setStrikeOut(current.strikeOut());
-    lblPrint_->setFont(font);
+    printFont_ = font;
   }
-  edFont->setText(lblPrint_->font().family());
+  edFont->setText(printFont_.family());
 }
 
 void TfrmConfig::btnOKClick() {
   TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
   mnuUOX_->setEnabled(cboxUOX->Value() == QStringLiteral("Y"));
   store.WriteFlag(kProgramKey, "UOXSupport", mnuUOX_->isEnabled());
-  const QFont font = lblPrint_->font();
+  const QFont font = printFont_;
   store.WriteText(kFontKey, "Name", font.family().toStdString());
-  store.WriteNumber(kFontKey, "Size", PointSize(font, lblPrint_));
+  store.WriteNumber(kFontKey, "Size", PointSize(font, this));
   store.WriteFlag(kFontKey, "Bold", font.bold());
   store.WriteFlag(kFontKey, "Italic", font.italic());
   store.WriteFlag(kFontKey, "Underline", font.underline());

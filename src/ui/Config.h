@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QAction;
+class QFont;
 class QLabel;
 class QShowEvent;
 
@@ -18,8 +19,8 @@ namespace qv::ui {
 // The program options, "Quorvel - Setup": the printer font and UOX support.
 //
 // While the program runs both options live in the main window, which hands them in:
-// - lblPrint: the hidden label whose font is the printer font. A font chosen in the font dialog
-//   is put into it at once, and stays for the rest of the run even when the dialog is cancelled.
+// - printFont: the printer font. A font chosen in the font dialog is put into it at once, and
+//   stays for the rest of the run even when the dialog is cancelled.
 // - mnuUOX: the "&Multiple Configurations" menu action, enabled exactly while UOX support is on.
 //   OK sets it from the choice; Cancel leaves it alone.
 // OK writes all six registry values below "\SOFTWARE\Quorvel\", changed or not. A registry error
@@ -30,7 +31,7 @@ class TfrmConfig : public QDialog {
   Q_OBJECT
 
 public:
-  TfrmConfig(QLabel* lblPrint, QAction* mnuUOX, QWidget* parent = nullptr);
+  TfrmConfig(QFont& printFont, QAction* mnuUOX, QWidget* parent = nullptr);
 
   // Handlers.
   void FormShow();
@@ -38,6 +39,10 @@ public:
   void btnOKClick();
   void btnCancelClick();
 
+protected:
+  void showEvent(QShowEvent* event) override;
+
+private:
   QLabel* lblFont = nullptr;
   TKVXEdit* edFont = nullptr;
   QLabel* lblUOX = nullptr;
@@ -46,11 +51,7 @@ public:
   TKVXButton* btnOK = nullptr;
   TKVXButton* btnCancel = nullptr;
 
-protected:
-  void showEvent(QShowEvent* event) override;
-
-private:
-  QLabel* lblPrint_;
+  QFont& printFont_;
   QAction* mnuUOX_;
 };
 

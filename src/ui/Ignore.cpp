@@ -17,11 +17,14 @@ TfrmIgnore::TfrmIgnore(QWidget* parent) : QDialog(parent) {
 
   // The label and the field sit in a panel with a raised inner bevel and a 5-pixel border.
   pnlIgnore = new TKVXPanel(this);
+  pnlIgnore->setObjectName(QStringLiteral("pnlIgnore"));
   pnlIgnore->setBevelOuter(bvNone);
   pnlIgnore->setBevelInner(bvRaised);
   pnlIgnore->setBorderWidth(5);
   lblIgnore = new TKVXLabel(QStringLiteral("Config Name"), pnlIgnore);
+  lblIgnore->setObjectName(QStringLiteral("lblIgnore"));
   edIgnore = new TKVXEdit(pnlIgnore);
+  edIgnore->setObjectName(QStringLiteral("edIgnore"));
   edIgnore->setFixedWidth(185);
   lblIgnore->setBuddy(edIgnore->Edit());
   auto* row = new QHBoxLayout(pnlIgnore);
@@ -31,10 +34,13 @@ TfrmIgnore::TfrmIgnore(QWidget* parent) : QDialog(parent) {
   row->addWidget(edIgnore, 0);
 
   pnlBtn = new TKVXPanel(this);
+  pnlBtn->setObjectName(QStringLiteral("pnlBtn"));
   pnlBtn->setBevelOuter(bvNone);
   btnOK = new TKVXButton(QStringLiteral("&OK"), pnlBtn);
+  btnOK->setObjectName(QStringLiteral("btnOK"));
   btnOK->setKVXDefault(true);
   btnCancel = new TKVXButton(QStringLiteral("&Cancel"), pnlBtn);
+  btnCancel->setObjectName(QStringLiteral("btnCancel"));
   btnCancel->setCancel(true);
   for (TKVXButton* button : {btnOK, btnCancel}) {
     button->setMinimumWidth(75);

@@ -51,13 +51,6 @@ public:
   void btnOKClick();
   void btnCancelClick();
 
-  TKVXPanel* pnlIgnore = nullptr;
-  QLabel* lblIgnore = nullptr;
-  TKVXEdit* edIgnore = nullptr;
-  TKVXPanel* pnlBtn = nullptr;
-  TKVXButton* btnOK = nullptr;
-  TKVXButton* btnCancel = nullptr;
-
 public Q_SLOTS:
   void done(int result) override;
 
@@ -66,6 +59,13 @@ protected:
   void keyPressEvent(QKeyEvent* event) override;
 
 private:
+  TKVXPanel* pnlIgnore = nullptr;
+  QLabel* lblIgnore = nullptr;
+  TKVXEdit* edIgnore = nullptr;
+  TKVXPanel* pnlBtn = nullptr;
+  TKVXButton* btnOK = nullptr;
+  TKVXButton* btnCancel = nullptr;
+
   bool findMode_ = false;
   QString answer_;
   QString nameTitle_; // AskName's title; empty: Add's

@@ -31,10 +31,12 @@ TfrmLog::TfrmLog(std::string gameDir, std::string programDir, QWidget* parent)
   setWindowTitle(QStringLiteral("Patch Log"));
 
   pnlPatch = new TKVXPanel(this);
+  pnlPatch->setObjectName(QStringLiteral("pnlPatch"));
   pnlPatch->setBevelOuter(bvNone);
   pnlPatch->setBevelInner(bvRaised);
   pnlPatch->setBorderWidth(5);
   memoPatch = new TKVXMemo(pnlPatch);
+  memoPatch->setObjectName(QStringLiteral("memoPatch"));
   memoPatch->setKVXEnabled(false);
   memoPatch->setLineWrapMode(QPlainTextEdit::NoWrap);
   memoPatch->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -46,8 +48,10 @@ TfrmLog::TfrmLog(std::string gameDir, std::string programDir, QWidget* parent)
   inner->addWidget(memoPatch);
 
   pnlBtn = new TKVXPanel(this);
+  pnlBtn->setObjectName(QStringLiteral("pnlBtn"));
   pnlBtn->setBevelOuter(bvNone);
   btnExit = new TKVXButton(QStringLiteral("&OK"), pnlBtn);
+  btnExit->setObjectName(QStringLiteral("btnExit"));
   btnExit->setKVXDefault(true);
   btnExit->resize(btnExit->sizeHint().expandedTo(QSize(75, 25)));
   btnExit->move(0, 4);

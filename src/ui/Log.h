@@ -44,15 +44,15 @@ public:
   void FormShow();
   void btnExitClick();
 
+protected:
+  void showEvent(QShowEvent* event) override;
+
+private:
   TKVXPanel* pnlPatch = nullptr;
   TKVXMemo* memoPatch = nullptr;
   TKVXPanel* pnlBtn = nullptr;
   TKVXButton* btnExit = nullptr;
 
-protected:
-  void showEvent(QShowEvent* event) override;
-
-private:
   std::string gameDir_;
   std::string programDir_;
   bool notesMode_ = false;

@@ -7,14 +7,15 @@
 #include <QCloseEvent>
 #include <QFontMetrics>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPrinter>
 #include <QScreen>
 #include <QShowEvent>
 #include <QTabBar>
 #include <QTextEdit>
 #include <QVBoxLayout>
+#include <array>
 
 #include "controls/JournalView.h"
 #include "controls/KVXAdCtl.h"
@@ -25,15 +26,17 @@
 #include "ui/About.h"
 #include "ui/Config.h"
 #include "ui/Dialogs.h"
+#include "ui/JournalPage.h"
 #include "ui/Log.h"
+#include "ui/MacroPage.h"
+#include "ui/ServerPage.h"
+#include "ui/SystemPage.h"
 #include "ui/UOX.h"
 
 namespace qv {
 
 using ui::Guarded;
 using ui::RunAction;
-
-TfrmMain* frmMain = nullptr;
 
 namespace {
 
@@ -57,7 +60,6 @@ bool IsMultiLineText(const QWidget* widget) {
 } // namespace
 
 TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
-  frmMain = this;
   setWindowTitle(QStringLiteral("Quorvel - Beta 6 (Final Beta)"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
@@ -65,29 +67,26 @@ TfrmMain::TfrmMain(QWidget* parent) : QMainWindow(parent) {
 
   CreateShell();
   CreateMenu();
-  CreateSystemPage(tabSys);
-  CreateMacroPage(tabMacro);
-  CreateJournalPage(tabJournal);
-  CreateServerPage(tabServer);
   ConnectPageHandlers();
-  PushSystemPage();
-  PushServerPage();
+  tabSys->PushSystemPage();
+  tabServer->PushServerPage();
 
   FormCreate();
   FixWindowSize();
 }
 
 TfrmMain::~TfrmMain() {
-  // The controls go before this object's connections do: nothing may reach a handler while
-  // they are being taken apart.
+  // The controls go before the connections of this window and its pages do: nothing may reach
+  // a handler while they are being taken apart.
   qApp->removeEventFilter(this);
-  disconnect(qApp, nullptr, this, nullptr);
-  disconnect(TKVXHintNotifier::instance(), nullptr, this, nullptr);
-  for (QObject* child : findChildren<QObject*>())
-    disconnect(child, nullptr, this, nullptr);
-  FormDestroy();
-  if (frmMain == this)
-    frmMain = nullptr;
+  const std::array<QObject*, 5> receivers = {this, tabSys, tabMacro, tabJournal, tabServer};
+  const QList<QObject*> children = findChildren<QObject*>();
+  for (QObject* receiver : receivers) {
+    disconnect(qApp, nullptr, receiver, nullptr);
+    disconnect(TKVXHintNotifier::instance(), nullptr, receiver, nullptr);
+    for (QObject* child : children)
+      disconnect(child, nullptr, receiver, nullptr);
+  }
 }
 
 void TfrmMain::CreateShell() {
@@ -105,18 +104,6 @@ void TfrmMain::CreateShell() {
   // The tabs are reached with the mouse and Page Up / Page Down, not with Tab.
   pageData->setFocusPolicy(Qt::NoFocus);
   pageData->tabBar()->setFocusPolicy(Qt::NoFocus);
-  tabSys = new QWidget;
-  tabSys->setObjectName(QStringLiteral("tabSys"));
-  tabMacro = new QWidget;
-  tabMacro->setObjectName(QStringLiteral("tabMacro"));
-  tabJournal = new QWidget;
-  tabJournal->setObjectName(QStringLiteral("tabJournal"));
-  tabServer = new QWidget;
-  tabServer->setObjectName(QStringLiteral("tabServer"));
-  pageData->addTab(tabSys, QStringLiteral("System Config"));
-  pageData->addTab(tabMacro, QStringLiteral("Macros"));
-  pageData->addTab(tabJournal, QStringLiteral("Journal"));
-  pageData->addTab(tabServer, QStringLiteral("Server"));
   auto* dataLayout = new QVBoxLayout(pnlData);
   dataLayout->setContentsMargins(5, 5, 5, 5);
   dataLayout->addWidget(pageData);
@@ -171,6 +158,17 @@ void TfrmMain::CreateShell() {
   pnlBtn->setButtonSpace(4);
   pnlBtn->setButtonPanel(true);
   layout->addWidget(pnlBtn, 0);
+
+  // The pages join the window after the button panel: Tab from a page's last control goes on to
+  // the buttons, as it always has.
+  tabSys = new SystemPage(state);
+  tabMacro = new MacroPage(state, pageData);
+  tabJournal = new JournalPage(state, pageData, btnFind, btnPrint, btnClear);
+  tabServer = new ServerPage(state);
+  pageData->addTab(tabSys, QStringLiteral("System Config"));
+  pageData->addTab(tabMacro, QStringLiteral("Macros"));
+  pageData->addTab(tabJournal, QStringLiteral("Journal"));
+  pageData->addTab(tabServer, QStringLiteral("Server"));
   setCentralWidget(client);
 
   sbarHint = new TKVXStatusBar(this);
@@ -182,33 +180,46 @@ void TfrmMain::CreateShell() {
 
   connect(btnSave, &QAbstractButton::clicked, this, Guarded([this](bool) { btnSaveClick(); }));
   connect(btnExit, &QAbstractButton::clicked, this, Guarded([this](bool) { btnExitClick(); }));
-  connect(btnAdd, &QAbstractButton::clicked, this, Guarded([this](bool) { btnAddClick(); }));
-  connect(btnDelete, &QAbstractButton::clicked, this, Guarded([this](bool) { btnDeleteClick(); }));
-  connect(btnFind, &QAbstractButton::clicked, this, Guarded([this](bool) { btnFindClick(); }));
+  connect(btnAdd, &QAbstractButton::clicked, this,
+          Guarded([this](bool) { tabMacro->btnAddClick(); }));
+  connect(btnDelete, &QAbstractButton::clicked, this,
+          Guarded([this](bool) { tabMacro->btnDeleteClick(); }));
+  connect(btnFind, &QAbstractButton::clicked, this,
+          Guarded([this](bool) { tabJournal->btnFindClick(); }));
   connect(btnPrint, &QAbstractButton::clicked, this, Guarded([this](bool) { btnPrintClick(); }));
-  connect(btnClear, &QAbstractButton::clicked, this, Guarded([this](bool) { btnClearClick(); }));
+  connect(btnClear, &QAbstractButton::clicked, this,
+          Guarded([this](bool) { tabJournal->btnClearClick(); }));
 }
 
 void TfrmMain::CreateMenu() {
   menuMain = new TKVXMainMenu(this);
   menuMain->setObjectName(QStringLiteral("menuMain"));
   File1 = menuMain->addMenu(QStringLiteral("&File"));
+  File1->setObjectName(QStringLiteral("File1"));
   ViewPatchlog1 = File1->addAction(QStringLiteral("View &Patchlog"));
+  ViewPatchlog1->setObjectName(QStringLiteral("ViewPatchlog1"));
   ViewPatchlog1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
   File1->addSeparator();
   Exit1 = File1->addAction(QStringLiteral("E&xit"));
+  Exit1->setObjectName(QStringLiteral("Exit1"));
 
   Setup1 = menuMain->addMenu(QStringLiteral("&Configuration"));
+  Setup1->setObjectName(QStringLiteral("Setup1"));
   mnuUOX = Setup1->addAction(QStringLiteral("&Multiple Configurations"));
+  mnuUOX->setObjectName(QStringLiteral("mnuUOX"));
   mnuUOX->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
   mnuUOX->setEnabled(false);
   Setup1->addSeparator();
   Options1 = Setup1->addAction(QStringLiteral("&Options"));
+  Options1->setObjectName(QStringLiteral("Options1"));
 
   Help1 = menuMain->addMenu(QStringLiteral("&Help"));
+  Help1->setObjectName(QStringLiteral("Help1"));
   Notes1 = Help1->addAction(QStringLiteral("&Notes"));
+  Notes1->setObjectName(QStringLiteral("Notes1"));
   Help1->addSeparator();
   About1 = Help1->addAction(QStringLiteral("&About"));
+  About1->setObjectName(QStringLiteral("About1"));
   setMenuBar(menuMain);
 
   // The shortcuts work while the focus is anywhere in the window, also with the menu closed.
@@ -219,7 +230,7 @@ void TfrmMain::CreateMenu() {
 
   connect(ViewPatchlog1, &QAction::triggered, this,
           Guarded([this](bool) { ViewPatchlog1Click(); }));
-  connect(Exit1, &QAction::triggered, this, Guarded([this](bool) { Exit1Click(); }));
+  connect(Exit1, &QAction::triggered, this, Guarded([this](bool) { btnExitClick(); }));
   connect(mnuUOX, &QAction::triggered, this, Guarded([this](bool) { mnuUOXClick(); }));
   connect(Options1, &QAction::triggered, this, Guarded([this](bool) { Options1Click(); }));
   connect(Notes1, &QAction::triggered, this, Guarded([this](bool) { Notes1Click(); }));
@@ -234,6 +245,7 @@ void TfrmMain::ConnectPageHandlers() {
     return AllowChange;
   });
   connect(pageData, &QTabWidget::currentChanged, this, Guarded([this](int) { pageDataChange(); }));
+  connect(tabSys, &SystemPage::installDirectoryWidened, this, [this] { FixWindowSize(); });
 }
 
 void TfrmMain::FixWindowSize() {
@@ -270,14 +282,14 @@ void TfrmMain::FormCreate() {
       font.setBold(state.printerFont.bold);
       font.setItalic(state.printerFont.italic);
       font.setUnderline(state.printerFont.underline);
-      lblPrint->setFont(font);
+      printFont = font;
     };
     try {
       StartUp(state);
     } catch (...) {
       applyProgramOptions();
       // The game directory is known even when a registry value was unreadable.
-      PushSystemPage();
+      tabSys->PushSystemPage();
       throw;
     }
     applyProgramOptions();
@@ -342,10 +354,6 @@ void TfrmMain::FocusFirstControl() {
   }
 }
 
-void TfrmMain::FormDestroy() {
-  // The lists live in `state` and go with the window.
-}
-
 void TfrmMain::closeEvent(QCloseEvent* event) {
   bool CanClose = true;
   if (!RunAction([&] { FormCloseQuery(CanClose); }))
@@ -364,10 +372,6 @@ void TfrmMain::btnExitClick() {
   close();
 }
 
-void TfrmMain::Exit1Click() {
-  close();
-}
-
 // ---------------------------------------------------------------------------------------------
 // The state and the pages
 
@@ -377,71 +381,70 @@ void TfrmMain::LoadPages() {
   try {
     // Before the read, so that a change made while it runs is asked about at the save, not missed.
     RememberSetFiles(state);
-    LoadCurrentSet(state, sortCol);
+    LoadCurrentSet(state, tabMacro->SortColumn());
   } catch (...) {
     // What was read before the error is shown all the same.
-    PushSystemPage();
-    PushJournalPage();
-    PushServerPage();
-    ShowMacroGrid();
+    tabSys->PushSystemPage();
+    tabJournal->PushJournalPage();
+    tabServer->PushServerPage();
+    tabMacro->ShowMacroGrid();
     throw;
   }
-  PushSystemPage();
-  PushJournalPage();
-  PushServerPage();
-  ShowMacroGrid();
+  tabSys->PushSystemPage();
+  tabJournal->PushJournalPage();
+  tabServer->PushServerPage();
+  tabMacro->ShowMacroGrid();
 }
 
 void TfrmMain::PullPages() {
-  PullSystemPage();
-  PullJournalPage();
-  PullServerPage();
+  tabSys->PullSystemPage();
+  tabJournal->PullJournalPage();
+  tabServer->PullServerPage();
 }
 
 void TfrmMain::pageDataChanging(bool& AllowChange) {
   // Asked before the tab moves, so that a refusal leaves the tab on the page still shown.
   if (pageData->currentWidget() == tabMacro)
-    AllowChange = StoreCheckedOutMacro();
+    AllowChange = tabMacro->StoreCheckedOutMacro();
 }
 
 void TfrmMain::pageDataChange() {
   QWidget* page = pageData->currentWidget();
   if (page == tabJournal)
-    cboxJrnlChange();
+    tabJournal->cboxJrnlChange();
   else
     btnClear->hide();
   btnFind->setVisible(page == tabJournal);
   btnPrint->setVisible(page == tabMacro || page == tabJournal);
   btnAdd->setVisible(page == tabMacro);
   btnDelete->setVisible(page == tabMacro);
-  UpdateFindCaption();
+  tabJournal->UpdateFindCaption();
 }
 
 bool TfrmMain::CheckFieldsBeforeSave() {
   // Enter saves from any field, so a field that is still being edited is checked here too; the
   // message names it and the user is taken to it.
-  auto showField = [this](QWidget* page, TKVXEdit* field) {
+  auto showPage = [this](QWidget* page) {
     pageData->setCurrentWidget(page);
     pageDataChange();
-    field->setFocus(Qt::OtherFocusReason);
   };
-  bool whole = false;
-  edCache->Text().trimmed().toLongLong(&whole);
-  if (!whole) {
-    showField(tabSys, edCache);
+  if (!tabSys->CacheSizeIsWhole()) {
+    showPage(tabSys);
+    tabSys->FocusCacheSize();
     ui::ShowError(QStringLiteral("Enter the Cache Size (in MB) as a whole number of megabytes."));
     return false;
   }
-  if (!ui::IsGameText(edJrnl->Text())) {
-    AcceptJournalName(); // says why and brings the previous name back
-    showField(tabJournal, edJrnl);
+  if (!tabJournal->JournalNameIsGameText()) {
+    tabJournal->AcceptJournalName(); // says why and brings the previous name back
+    showPage(tabJournal);
+    tabJournal->FocusJournalName();
     return false;
   }
   return true;
 }
 
 void TfrmMain::btnSaveClick() {
-  if (!StoreCheckedOutMacro() || !CheckFieldsBeforeSave() || !ConfirmSaveGuards())
+  if (!tabMacro->StoreCheckedOutMacro() || !CheckFieldsBeforeSave() || !ConfirmSaveGuards())
     return;
   PullPages();
   SaveReport report;
@@ -451,12 +454,12 @@ void TfrmMain::btnSaveClick() {
     // What this window wrote is no change by another program.
     RememberSetFiles(state);
   } catch (...) {
-    PushSystemPage();
+    tabSys->PushSystemPage();
     throw;
   }
   // The options were read back after writing: the cache size shows as the file now holds it.
-  PushSystemPage();
-  PushJournalPage();
+  tabSys->PushSystemPage();
+  tabJournal->PushJournalPage();
   pageDataChange();
   if (complete) {
     ui::ShowInformation(QString::fromUtf8(kSaveSucceededText.data(),
@@ -495,12 +498,12 @@ void TfrmMain::About1Click() {
 }
 
 void TfrmMain::Options1Click() {
-  ui::TfrmConfig config(lblPrint, mnuUOX, this);
+  ui::TfrmConfig config(printFont, mnuUOX, this);
   ui::ExecModal(config);
 }
 
 void TfrmMain::mnuUOXClick() {
-  if (!StoreCheckedOutMacro())
+  if (!tabMacro->StoreCheckedOutMacro())
     return;
   {
     ui::TfrmUOX sets(state, this);
@@ -577,7 +580,7 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
   if (!FirstKeyPass(key, widget))
     return false;
 
-  AppMessage(key);
+  AppMessage();
   if (event->type() != QEvent::KeyPress || widget->window() != this ||
       QApplication::activeModalWidget())
     return false;
@@ -603,7 +606,7 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
   return used;
 }
 
-void TfrmMain::AppMessage(QKeyEvent* /*event*/) {
+void TfrmMain::AppMessage() {
   // Also on the release: X switches a lock off when its key comes up.
   sbarHint->UpdateKeyPanels();
 }

@@ -2,7 +2,6 @@
 // active page.
 
 #include <QApplication>
-#include <QLabel>
 #include <QPrinter>
 #include <QProgressDialog>
 #include <algorithm>
@@ -10,27 +9,13 @@
 #include "controls/KvxWin95.h"
 #include "print/Print.h"
 #include "ui/Dialogs.h"
+#include "ui/JournalPage.h"
+#include "ui/MacroPage.h"
 #include "ui/Main.h"
 
 namespace qv {
 
 namespace {
-
-// The window's printer: the print dialog shows the printer and settings chosen last time.
-class PrinterHolder : public QObject {
-public:
-  explicit PrinterHolder(QObject* parent) : QObject(parent) {
-    setObjectName(QStringLiteral("printerHolder"));
-  }
-  QPrinter printer{QPrinter::HighResolution};
-};
-
-QPrinter& WindowPrinter(QWidget& window) {
-  for (QObject* child : window.children())
-    if (auto* holder = dynamic_cast<PrinterHolder*>(child))
-      return holder->printer;
-  return (new PrinterHolder(&window))->printer;
-}
 
 // Busy, but the progress window's Cancel can be clicked.
 class BusyCursor {
@@ -43,17 +28,25 @@ public:
 
 } // namespace
 
+void TfrmMain::btnPrintClick() {
+  // Printing reads macroLines: the macro being edited must be in it.
+  if (!tabMacro->StoreCheckedOutMacro())
+    return;
+  PrintActivePage();
+}
+
 void TfrmMain::PrintActivePage() {
   const bool macros = pageData->currentWidget() == tabMacro;
   const bool journal = pageData->currentWidget() == tabJournal;
   if (!macros && !journal)
     return;
-  QPrinter& printer = WindowPrinter(*this);
+  if (!printer)
+    printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
   // The printer and its settings stay from the last job, but not its pages: a range chosen then
   // could lie beyond this printout's end and leave nothing printed.
-  printer.setPrintRange(QPrinter::AllPages);
-  printer.setFromTo(0, 0);
-  if (!ui::Hooks().printSetup(this, printer))
+  printer->setPrintRange(QPrinter::AllPages);
+  printer->setFromTo(0, 0);
+  if (!ui::Hooks().printSetup(this, *printer))
     return;
 
   // A long journal takes a while: after a moment a progress window offers to cancel the job.
@@ -71,9 +64,9 @@ void TfrmMain::PrintActivePage() {
 
   BusyCursor busy;
   if (macros)
-    PrintMacroList(printer, *lblPrint, state, progress);
+    PrintMacroList(*printer, printFont, state.macroGrid, state.macroLines, progress);
   else
-    PrintJournal(printer, *lblPrint, *memoJrnl, progress);
+    tabJournal->PrintJournal(*printer, printFont, progress);
 }
 
 } // namespace qv

@@ -40,9 +40,11 @@ TfrmUOX::TfrmUOX(MainState& state, QWidget* parent) : QDialog(parent), state_(st
 
   auto* pnlData = new QWidget(this);
   lboxUOX = new TKVXListBox(pnlData);
+  lboxUOX->setObjectName(QStringLiteral("lboxUOX"));
   lboxUOX->setSelectionMode(QAbstractItemView::SingleSelection);
 
   memoHelp = new TKVXMemo(pnlData);
+  memoHelp->setObjectName(QStringLiteral("memoHelp"));
   memoHelp->setKVXEnabled(false);
   memoHelp->setFocusPolicy(Qt::NoFocus);
   memoHelp->setFrameShape(QFrame::NoFrame);
@@ -64,14 +66,18 @@ TfrmUOX::TfrmUOX(MainState& state, QWidget* parent) : QDialog(parent), state_(st
   memoHelp->setFixedSize(widest + frame, 7 * metrics.lineSpacing() + frame);
 
   lblCName = new TKVXLabel(QStringLiteral("Current Configuration Name"), pnlData);
+  lblCName->setObjectName(QStringLiteral("lblCName"));
   edCName = new TKVXEdit(pnlData);
+  edCName->setObjectName(QStringLiteral("edCName"));
   edCName->setKVXEnabled(false);
   lblCName->setBuddy(edCName->Edit());
 
   // Rename and Duplicate work on the selected set: beside the list, under the current name.
   btnRename = new TKVXButton(QStringLiteral("&Rename"), pnlData);
+  btnRename->setObjectName(QStringLiteral("btnRename"));
   btnRename->setHint(QStringLiteral("Give the selected configuration a new name"));
   btnDuplicate = new TKVXButton(QStringLiteral("D&uplicate"), pnlData);
+  btnDuplicate->setObjectName(QStringLiteral("btnDuplicate"));
   btnDuplicate->setHint(
       QStringLiteral("Add a configuration made from the selected one as it was last saved"));
   auto* setButtons = new QHBoxLayout;
@@ -96,11 +102,16 @@ TfrmUOX::TfrmUOX(MainState& state, QWidget* parent) : QDialog(parent), state_(st
   lboxUOX->setMinimumWidth(180);
 
   pnlBtn = new TKVXPanel(this);
+  pnlBtn->setObjectName(QStringLiteral("pnlBtn"));
   pnlBtn->setBevelOuter(bvNone);
   btnAdd = new TKVXButton(QStringLiteral("&Add"), pnlBtn);
+  btnAdd->setObjectName(QStringLiteral("btnAdd"));
   btnDelete = new TKVXButton(QStringLiteral("&Delete"), pnlBtn);
+  btnDelete->setObjectName(QStringLiteral("btnDelete"));
   btnConfig = new TKVXButton(QStringLiteral("&Set to Current"), pnlBtn);
+  btnConfig->setObjectName(QStringLiteral("btnConfig"));
   btnExit = new TKVXButton(QStringLiteral("E&xit"), pnlBtn);
+  btnExit->setObjectName(QStringLiteral("btnExit"));
   btnExit->setCancel(true);
   int order = 0;
   int rowWidth = 8;

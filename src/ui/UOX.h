@@ -47,6 +47,12 @@ public:
   void btnConfigClick();
   void btnExitClick();
 
+  // The names in the list, in its order.
+  QStringList SetNames() const;
+  // The selected entry's row; -1 when none is selected.
+  int SelectedRow() const;
+
+private:
   TKVXListBox* lboxUOX = nullptr;
   TKVXMemo* memoHelp = nullptr;
   QLabel* lblCName = nullptr;
@@ -59,12 +65,6 @@ public:
   TKVXButton* btnConfig = nullptr;
   TKVXButton* btnExit = nullptr;
 
-  // The names in the list, in its order.
-  QStringList SetNames() const;
-  // The selected entry's row; -1 when none is selected.
-  int SelectedRow() const;
-
-private:
   // The name the user enters for a new or renamed set (Add when title is empty), checked against
   // the listed sets; empty when cancelled or refused (the warning shown).
   QString AskNewName(const QString& title = {}, const QString& text = {});

@@ -1,5 +1,4 @@
 #include <QFile>
-#include <QLabel>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -520,7 +519,7 @@ protected:
     printer.setPageMargins(QMarginsF(6, 6, 6, 6), QPageLayout::Millimeter);
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setPointSize(12);
-    lblPrint.setFont(font);
+    printFont = font;
   }
 
   QByteArray Pdf() const {
@@ -546,7 +545,13 @@ protected:
 
   test::TempDir dir;
   QPrinter printer{QPrinter::HighResolution};
-  QLabel lblPrint;
+  // The journal as the Journal page hands it over: its line count and lines.
+  bool PrintView(const TKVXJournalView& view) {
+    return PrintJournal(printer, printFont, view.lineCount(),
+                        [&view](int line) { return view.lineBytes(line); });
+  }
+
+  QFont printFont;
 };
 
 TEST_F(PrintPdf, MacroListOfSeveralPagesInTenPoints) {
@@ -556,10 +561,10 @@ TEST_F(PrintPdf, MacroListOfSeveralPagesInTenPoints) {
                           {"F12 1 1 0", "Say Caf\xE9 \x80", "Bow", "########"});
   state.macroGrid = GridOf(100);
   state.macroGrid.push_back(GridRow("F12 ", true, true, false));
-  ASSERT_TRUE(PrintMacroList(printer, lblPrint, state));
+  ASSERT_TRUE(PrintMacroList(printer, printFont, state.macroGrid, state.macroLines));
 
-  EXPECT_EQ(lblPrint.font().pointSize(), 10);
-  EXPECT_EQ(lblPrint.font().family(), "DejaVu Sans");
+  EXPECT_EQ(printFont.pointSize(), 10);
+  EXPECT_EQ(printFont.family(), "DejaVu Sans");
   const int pages = PageCount();
   EXPECT_GE(pages, 2);
   EXPECT_LE(pages, 4);
@@ -579,9 +584,9 @@ TEST_F(PrintPdf, JournalFromTheViewInEightPoints) {
   for (int i = 1; i <= 150; ++i)
     bytes += "Journal line " + std::to_string(i) + " na\xEFve\r\n";
   view.setBytes(bytes);
-  ASSERT_TRUE(PrintJournal(printer, lblPrint, view));
+  ASSERT_TRUE(PrintView(view));
 
-  EXPECT_EQ(lblPrint.font().pointSize(), 8);
+  EXPECT_EQ(printFont.pointSize(), 8);
   const int pages = PageCount();
   EXPECT_GE(pages, 2);
   const QString text = PdfText();
@@ -594,7 +599,7 @@ TEST_F(PrintPdf, JournalFromTheViewInEightPoints) {
 
 TEST_F(PrintPdf, EmptyJournalIsOnePage) {
   TKVXJournalView view;
-  ASSERT_TRUE(PrintJournal(printer, lblPrint, view));
+  ASSERT_TRUE(PrintView(view));
   EXPECT_EQ(PageCount(), 1);
   const QString text = PdfText();
   if (text.isEmpty())
@@ -630,7 +635,7 @@ TEST_F(PrintPdf, FileThatCannotBeCreatedIsReported) {
   printer.setOutputFileName(QString::fromStdString(file));
   TKVXJournalView view;
   try {
-    PrintJournal(printer, lblPrint, view);
+    PrintView(view);
     FAIL() << "no error";
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot create file " + file);

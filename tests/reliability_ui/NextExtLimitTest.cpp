@@ -14,6 +14,7 @@
 #include "core/MainState.h"
 #include "settings/KVXFile.h"
 #include "support/TempDir.h"
+#include "support/WidgetChild.h"
 #include "ui/Dialogs.h"
 #include "ui/Ignore.h"
 #include "ui/UOX.h"
@@ -47,15 +48,15 @@ TEST(NextExtLimit, AddAtTheLastNumberIsRefusedWithAWarningAndChangesNothing) {
     if (!input)
       return static_cast<int>(QDialog::Rejected);
     input->show();
-    input->edIgnore->setText("One Too Many");
-    input->btnOK->click();
+    test::Child<TKVXEdit>(input, "edIgnore")->setText("One Too Many");
+    test::Child<TKVXButton>(input, "btnOK")->click();
     return input->result();
   };
   {
     TfrmUOX dialog(state);
     dialog.show();
     const QStringList before = dialog.SetNames();
-    dialog.btnAdd->click();
+    test::Child<TKVXButton>(&dialog, "btnAdd")->click();
     EXPECT_EQ(dialog.SetNames(), before);
   }
   ResetDialogHooks();

@@ -1,7 +1,6 @@
 // The program options dialog: the printer font and UOX support, kept in the registry.
 
 #include <QAction>
-#include <QLabel>
 #include <QTest>
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -13,6 +12,7 @@
 #include "platform/Registry.h"
 #include "settings/KVXFile.h"
 #include "support/TempDir.h"
+#include "support/WidgetChild.h"
 #include "ui/Config.h"
 #include "ui/Dialogs.h"
 
@@ -37,7 +37,7 @@ protected:
     // As StartUp leaves them without a program key.
     QFont font(QStringLiteral("System"));
     font.setPointSize(10);
-    lblPrint.setFont(font);
+    printFont = font;
     mnuUOX.setEnabled(false);
   }
   void TearDown() override {
@@ -72,7 +72,7 @@ protected:
   };
 
   test::TempDir registry;
-  QLabel lblPrint;
+  QFont printFont;
   QAction mnuUOX{QStringLiteral("&Multiple Configurations")};
   std::vector<Message> messages;
   std::optional<QFont> chosen;
@@ -80,29 +80,29 @@ protected:
 };
 
 TEST_F(ProgramOptions, ShowsThePrinterFontAndTheMenuItemsState) {
-  TfrmConfig dialog(&lblPrint, &mnuUOX);
+  TfrmConfig dialog(printFont, &mnuUOX);
   dialog.show();
   EXPECT_EQ(dialog.windowTitle(), "Quorvel - Setup");
-  EXPECT_EQ(dialog.edFont->Text(), "System");
-  EXPECT_EQ(dialog.cboxUOX->Value(), "N");
-  EXPECT_EQ(dialog.cboxUOX->currentText(), "N - No");
+  EXPECT_EQ(test::Child<TKVXEdit>(&dialog, "edFont")->Text(), "System");
+  EXPECT_EQ(test::Child<TKVXComboBox>(&dialog, "cboxUOX")->Value(), "N");
+  EXPECT_EQ(test::Child<TKVXComboBox>(&dialog, "cboxUOX")->currentText(), "N - No");
   // Read-only, but still reachable for the find action.
-  EXPECT_TRUE(dialog.edFont->ReadOnly());
-  EXPECT_TRUE(dialog.edFont->Enabled());
-  EXPECT_EQ(dialog.edFont->Hint(), "|CTRL-F or Double Click for find");
+  EXPECT_TRUE(test::Child<TKVXEdit>(&dialog, "edFont")->ReadOnly());
+  EXPECT_TRUE(test::Child<TKVXEdit>(&dialog, "edFont")->Enabled());
+  EXPECT_EQ(test::Child<TKVXEdit>(&dialog, "edFont")->Hint(), "|CTRL-F or Double Click for find");
   dialog.close();
 
   mnuUOX.setEnabled(true);
-  TfrmConfig again(&lblPrint, &mnuUOX);
+  TfrmConfig again(printFont, &mnuUOX);
   again.show();
-  EXPECT_EQ(again.cboxUOX->Value(), "Y");
+  EXPECT_EQ(test::Child<TKVXComboBox>(&again, "cboxUOX")->Value(), "Y");
 }
 
 TEST_F(ProgramOptions, OkWithoutAnyChangeWritesAllSixValuesAndCreatesTheKeys) {
   ASSERT_FALSE(Value(kFontKey, "Name"));
-  TfrmConfig dialog(&lblPrint, &mnuUOX);
+  TfrmConfig dialog(printFont, &mnuUOX);
   dialog.show();
-  dialog.btnOK->click();
+  test::Child<TKVXButton>(&dialog, "btnOK")->click();
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   EXPECT_TRUE(messages.empty());
@@ -115,15 +115,15 @@ TEST_F(ProgramOptions, OkWithoutAnyChangeWritesAllSixValuesAndCreatesTheKeys) {
   EXPECT_FALSE(mnuUOX.isEnabled());
 }
 
-TEST_F(ProgramOptions, OkStoresTheStylesAndTheSizeOfTheLabelsFont) {
+TEST_F(ProgramOptions, OkStoresTheStylesAndTheSizeOfThePrinterFont) {
   QFont font(QStringLiteral("Courier New"));
   font.setPointSize(8);
   font.setBold(true);
   font.setUnderline(true);
-  lblPrint.setFont(font);
-  TfrmConfig dialog(&lblPrint, &mnuUOX);
+  printFont = font;
+  TfrmConfig dialog(printFont, &mnuUOX);
   dialog.show();
-  dialog.btnOK->click();
+  test::Child<TKVXButton>(&dialog, "btnOK")->click();
   EXPECT_EQ(Text(kFontKey, "Name"), "Courier New");
   EXPECT_EQ(Dword(kFontKey, "Size"), 8u);
   EXPECT_EQ(Dword(kFontKey, "Bold"), 1u);
@@ -133,36 +133,37 @@ TEST_F(ProgramOptions, OkStoresTheStylesAndTheSizeOfTheLabelsFont) {
 
 TEST_F(ProgramOptions, TheMenuItemFollowsTheChoiceOnOk) {
   {
-    TfrmConfig dialog(&lblPrint, &mnuUOX);
+    TfrmConfig dialog(printFont, &mnuUOX);
     dialog.show();
-    dialog.cboxUOX->setFocus();
-    QTest::keyClick(dialog.cboxUOX, Qt::Key_Up); // "N - No" -> "Y - Yes"
-    ASSERT_EQ(dialog.cboxUOX->Value(), "Y");
+    test::Child<TKVXComboBox>(&dialog, "cboxUOX")->setFocus();
+    QTest::keyClick(test::Child<TKVXComboBox>(&dialog, "cboxUOX"),
+                    Qt::Key_Up); // "N - No" -> "Y - Yes"
+    ASSERT_EQ(test::Child<TKVXComboBox>(&dialog, "cboxUOX")->Value(), "Y");
     EXPECT_FALSE(mnuUOX.isEnabled()) << "only OK changes the menu item";
-    dialog.btnOK->click();
+    test::Child<TKVXButton>(&dialog, "btnOK")->click();
     EXPECT_TRUE(mnuUOX.isEnabled());
     EXPECT_EQ(Dword(kProgramKey, "UOXSupport"), 1u);
   }
-  TfrmConfig dialog(&lblPrint, &mnuUOX);
+  TfrmConfig dialog(printFont, &mnuUOX);
   dialog.show();
-  dialog.cboxUOX->setValue(QStringLiteral("N"));
-  dialog.btnOK->click();
+  test::Child<TKVXComboBox>(&dialog, "cboxUOX")->setValue(QStringLiteral("N"));
+  test::Child<TKVXButton>(&dialog, "btnOK")->click();
   EXPECT_FALSE(mnuUOX.isEnabled());
   EXPECT_EQ(Dword(kProgramKey, "UOXSupport"), 0u);
 }
 
 TEST_F(ProgramOptions, CancelAndEscWriteNothingAndLeaveTheMenuItem) {
-  TfrmConfig dialog(&lblPrint, &mnuUOX);
+  TfrmConfig dialog(printFont, &mnuUOX);
   dialog.show();
-  dialog.cboxUOX->setValue(QStringLiteral("Y"));
-  dialog.btnCancel->click();
+  test::Child<TKVXComboBox>(&dialog, "cboxUOX")->setValue(QStringLiteral("Y"));
+  test::Child<TKVXButton>(&dialog, "btnCancel")->click();
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_EQ(dialog.result(), QDialog::Rejected);
 
-  TfrmConfig other(&lblPrint, &mnuUOX);
+  TfrmConfig other(printFont, &mnuUOX);
   other.show();
-  other.cboxUOX->setValue(QStringLiteral("Y"));
-  QTest::keyClick(other.edFont->Edit(), Qt::Key_Escape);
+  test::Child<TKVXComboBox>(&other, "cboxUOX")->setValue(QStringLiteral("Y"));
+  QTest::keyClick(test::Child<TKVXEdit>(&other, "edFont")->Edit(), Qt::Key_Escape);
   EXPECT_FALSE(other.isVisible());
 
   EXPECT_FALSE(mnuUOX.isEnabled());
@@ -175,64 +176,64 @@ TEST_F(ProgramOptions, AChosenFontTakesEffectAtOnceAndStaysWhenCancelled) {
   courier.setPointSize(12);
   courier.setItalic(true);
   chosen = courier;
-  TfrmConfig dialog(&lblPrint, &mnuUOX);
+  TfrmConfig dialog(printFont, &mnuUOX);
   dialog.show();
-  QTest::keyClick(dialog.edFont->Edit(), Qt::Key_F, Qt::ControlModifier);
+  QTest::keyClick(test::Child<TKVXEdit>(&dialog, "edFont")->Edit(), Qt::Key_F, Qt::ControlModifier);
   EXPECT_EQ(offered.family(), "System");
   EXPECT_EQ(offered.pointSize(), 10);
-  EXPECT_EQ(lblPrint.font().family(), "Courier New");
-  EXPECT_EQ(lblPrint.font().pointSize(), 12);
-  EXPECT_TRUE(lblPrint.font().italic());
-  EXPECT_EQ(dialog.edFont->Text(), "Courier New");
+  EXPECT_EQ(printFont.family(), "Courier New");
+  EXPECT_EQ(printFont.pointSize(), 12);
+  EXPECT_TRUE(printFont.italic());
+  EXPECT_EQ(test::Child<TKVXEdit>(&dialog, "edFont")->Text(), "Courier New");
 
-  dialog.btnCancel->click();
-  EXPECT_EQ(lblPrint.font().family(), "Courier New") << "kept for this run";
+  test::Child<TKVXButton>(&dialog, "btnCancel")->click();
+  EXPECT_EQ(printFont.family(), "Courier New") << "kept for this run";
   EXPECT_FALSE(Value(kFontKey, "Name")) << "the next start uses the stored font";
 }
 
 TEST_F(ProgramOptions, ADoubleClickAlsoOpensTheFontDialog) {
   chosen = QFont(QStringLiteral("Courier New"), 9);
-  TfrmConfig dialog(&lblPrint, &mnuUOX);
+  TfrmConfig dialog(printFont, &mnuUOX);
   dialog.show();
-  QTest::mouseDClick(dialog.edFont->Edit(), Qt::LeftButton);
-  EXPECT_EQ(dialog.edFont->Text(), "Courier New");
-  dialog.btnOK->click();
+  QTest::mouseDClick(test::Child<TKVXEdit>(&dialog, "edFont")->Edit(), Qt::LeftButton);
+  EXPECT_EQ(test::Child<TKVXEdit>(&dialog, "edFont")->Text(), "Courier New");
+  test::Child<TKVXButton>(&dialog, "btnOK")->click();
   EXPECT_EQ(Text(kFontKey, "Name"), "Courier New");
   EXPECT_EQ(Dword(kFontKey, "Size"), 9u);
 }
 
 TEST_F(ProgramOptions, ACancelledFontDialogChangesNothing) {
   chosen.reset();
-  TfrmConfig dialog(&lblPrint, &mnuUOX);
+  TfrmConfig dialog(printFont, &mnuUOX);
   dialog.show();
-  QTest::keyClick(dialog.edFont->Edit(), Qt::Key_F, Qt::ControlModifier);
-  EXPECT_EQ(lblPrint.font().family(), "System");
-  EXPECT_EQ(dialog.edFont->Text(), "System");
+  QTest::keyClick(test::Child<TKVXEdit>(&dialog, "edFont")->Edit(), Qt::Key_F, Qt::ControlModifier);
+  EXPECT_EQ(printFont.family(), "System");
+  EXPECT_EQ(test::Child<TKVXEdit>(&dialog, "edFont")->Text(), "System");
   EXPECT_TRUE(dialog.isVisible());
 }
 
 TEST_F(ProgramOptions, TheFontDialogDoesNotChangeUnderlineOrStrikeOut) {
-  QFont underlined = lblPrint.font();
+  QFont underlined = printFont;
   underlined.setUnderline(true);
-  lblPrint.setFont(underlined);
+  printFont = underlined;
   QFont plain(QStringLiteral("Courier New"), 10);
   plain.setStrikeOut(true);
   chosen = plain;
-  TfrmConfig dialog(&lblPrint, &mnuUOX);
+  TfrmConfig dialog(printFont, &mnuUOX);
   dialog.show();
-  QTest::keyClick(dialog.edFont->Edit(), Qt::Key_F, Qt::ControlModifier);
-  EXPECT_TRUE(lblPrint.font().underline());
-  EXPECT_FALSE(lblPrint.font().strikeOut());
+  QTest::keyClick(test::Child<TKVXEdit>(&dialog, "edFont")->Edit(), Qt::Key_F, Qt::ControlModifier);
+  EXPECT_TRUE(printFont.underline());
+  EXPECT_FALSE(printFont.strikeOut());
 }
 
 TEST_F(ProgramOptions, AStoreErrorOnOkIsReportedAndKeepsTheDialogOpen) {
   // A registry home below a plain file cannot be written.
   test::WriteBytes(registry.file("file"), "not a directory");
   setenv("QUORVEL_REGISTRY", registry.file("file/home").c_str(), 1);
-  TfrmConfig dialog(&lblPrint, &mnuUOX);
+  TfrmConfig dialog(printFont, &mnuUOX);
   dialog.show();
-  dialog.cboxUOX->setValue(QStringLiteral("Y"));
-  dialog.btnOK->click();
+  test::Child<TKVXComboBox>(&dialog, "cboxUOX")->setValue(QStringLiteral("Y"));
+  test::Child<TKVXButton>(&dialog, "btnOK")->click();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].kind, MessageKind::GeneralError);
   EXPECT_FALSE(messages[0].text.isEmpty());

@@ -12,6 +12,7 @@
 #include "controls/KVXStCtl.h"
 #include "platform/FileSystem.h"
 #include "support/TempDir.h"
+#include "support/WidgetChild.h"
 #include "ui/About.h"
 #include "ui/Dialogs.h"
 #include "ui/Ignore.h"
@@ -48,8 +49,8 @@ protected:
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
   }
   void Type(const QString& text) {
-    dialog.edIgnore->Edit()->clear();
-    QTest::keyClicks(dialog.edIgnore->Edit(), text);
+    test::Child<TKVXEdit>(&dialog, "edIgnore")->Edit()->clear();
+    QTest::keyClicks(test::Child<TKVXEdit>(&dialog, "edIgnore")->Edit(), text);
   }
 
   TfrmIgnore dialog;
@@ -60,19 +61,19 @@ TEST_F(InputDialog, ShowsTheAddModeUnlessTheFindModeIsSet) {
   EXPECT_TRUE(dialog.Answer().isEmpty());
   Show();
   EXPECT_EQ(dialog.windowTitle(), "Multiple Configuration Add");
-  EXPECT_EQ(dialog.lblIgnore->text(), "Config Name");
+  EXPECT_EQ(test::Child<QLabel>(&dialog, "lblIgnore")->text(), "Config Name");
   dialog.hide();
 
   dialog.SetFindMode(true);
   dialog.show();
   EXPECT_EQ(dialog.windowTitle(), "Journal Find");
-  EXPECT_EQ(dialog.lblIgnore->text(), "Find");
+  EXPECT_EQ(test::Child<QLabel>(&dialog, "lblIgnore")->text(), "Find");
 }
 
 TEST_F(InputDialog, OkGivesTheTextAsTypedWithItsBlanks) {
   Show();
   Type("  PvP shard ");
-  dialog.btnOK->click();
+  test::Child<TKVXButton>(&dialog, "btnOK")->click();
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_EQ(dialog.result(), QDialog::Accepted);
   EXPECT_EQ(dialog.Answer(), "  PvP shard ");
@@ -82,14 +83,14 @@ TEST_F(InputDialog, OkGivesTheTextAsTypedWithItsBlanks) {
 TEST_F(InputDialog, EnterActsAsOkAndEscAsCancel) {
   Show();
   Type("Test");
-  QTest::keyClick(dialog.edIgnore->Edit(), Qt::Key_Return);
+  QTest::keyClick(test::Child<TKVXEdit>(&dialog, "edIgnore")->Edit(), Qt::Key_Return);
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_EQ(dialog.Answer(), "Test");
 
   TfrmIgnore other;
   other.show();
-  QTest::keyClicks(other.edIgnore->Edit(), "Test");
-  QTest::keyClick(other.edIgnore->Edit(), Qt::Key_Escape);
+  QTest::keyClicks(test::Child<TKVXEdit>(&other, "edIgnore")->Edit(), "Test");
+  QTest::keyClick(test::Child<TKVXEdit>(&other, "edIgnore")->Edit(), Qt::Key_Escape);
   EXPECT_FALSE(other.isVisible());
   EXPECT_TRUE(other.Answer().isEmpty());
   EXPECT_TRUE(messages.empty());
@@ -100,10 +101,10 @@ TEST_F(InputDialog, OkWithAnEmptyOrBlankFieldIsRefusedAndKeepsTheDialogOpen) {
   QApplication::setActiveWindow(&dialog);
   for (const QString& text : {QString(), QStringLiteral("   "), QStringLiteral(" \t ")}) {
     messages.clear();
-    dialog.edIgnore->setText(text);
-    dialog.btnOK->setFocus();
-    dialog.btnOK->click();
-    EXPECT_TRUE(dialog.edIgnore->Edit()->hasFocus());
+    test::Child<TKVXEdit>(&dialog, "edIgnore")->setText(text);
+    test::Child<TKVXButton>(&dialog, "btnOK")->setFocus();
+    test::Child<TKVXButton>(&dialog, "btnOK")->click();
+    EXPECT_TRUE(test::Child<TKVXEdit>(&dialog, "edIgnore")->Edit()->hasFocus());
     ASSERT_EQ(messages.size(), 1u) << text.toStdString();
     EXPECT_EQ(messages[0].kind, MessageKind::Error);
     EXPECT_EQ(messages[0].text, "You must enter a value.");
@@ -112,14 +113,14 @@ TEST_F(InputDialog, OkWithAnEmptyOrBlankFieldIsRefusedAndKeepsTheDialogOpen) {
   }
   // It can still be answered afterwards.
   Type("x");
-  dialog.btnOK->click();
+  test::Child<TKVXButton>(&dialog, "btnOK")->click();
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_EQ(dialog.Answer(), "x");
 }
 
 TEST_F(InputDialog, CancelClosesAtOnceAlsoWithAnEmptyField) {
   Show();
-  dialog.btnCancel->click();
+  test::Child<TKVXButton>(&dialog, "btnCancel")->click();
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_EQ(dialog.result(), QDialog::Rejected);
   EXPECT_TRUE(dialog.Answer().isEmpty());
@@ -129,7 +130,7 @@ TEST_F(InputDialog, CancelClosesAtOnceAlsoWithAnEmptyField) {
 TEST_F(InputDialog, CancelDiscardsTypedText) {
   Show();
   Type("Something");
-  dialog.btnCancel->click();
+  test::Child<TKVXButton>(&dialog, "btnCancel")->click();
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_TRUE(dialog.Answer().isEmpty());
 }
@@ -154,8 +155,8 @@ TEST_F(InputDialog, TheCancelMarkerTypedByTheUserCountsAsCancel) {
   for (const QString& text : {QStringLiteral("#$%^"), QStringLiteral("  #$%^ ")}) {
     TfrmIgnore marker;
     marker.show();
-    QTest::keyClicks(marker.edIgnore->Edit(), text);
-    marker.btnOK->click();
+    QTest::keyClicks(test::Child<TKVXEdit>(&marker, "edIgnore")->Edit(), text);
+    test::Child<TKVXButton>(&marker, "btnOK")->click();
     EXPECT_FALSE(marker.isVisible()) << text.toStdString();
     EXPECT_TRUE(marker.Answer().isEmpty()) << text.toStdString();
   }
@@ -171,8 +172,8 @@ TEST_F(InputDialog, AskRunsTheDialogThroughTheModalHook) {
     modal.show();
     findMode = input->FindMode();
     title = modal.windowTitle();
-    QTest::keyClicks(input->edIgnore->Edit(), "needle ");
-    input->btnOK->click();
+    QTest::keyClicks(test::Child<TKVXEdit>(input, "edIgnore")->Edit(), "needle ");
+    test::Child<TKVXButton>(input, "btnOK")->click();
     return modal.result();
   };
   EXPECT_EQ(TfrmIgnore::Ask(nullptr, true), "needle ");
@@ -181,7 +182,7 @@ TEST_F(InputDialog, AskRunsTheDialogThroughTheModalHook) {
 
   Hooks().execModal = [](QDialog& modal) {
     modal.show();
-    qobject_cast<TfrmIgnore*>(&modal)->btnCancel->click();
+    test::Child<TKVXButton>(&modal, "btnCancel")->click();
     return modal.result();
   };
   EXPECT_TRUE(TfrmIgnore::Ask(nullptr, false).isEmpty());
@@ -194,8 +195,8 @@ protected:
   // Shows the viewer's file the way the main window does, and returns what it showed.
   QString ShowAndRead(TfrmLog& viewer) {
     viewer.show();
-    const QString text = viewer.memoPatch->toPlainText();
-    viewer.btnExit->click();
+    const QString text = test::Child<TKVXMemo>(&viewer, "memoPatch")->toPlainText();
+    test::Child<TKVXButton>(&viewer, "btnExit")->click();
     EXPECT_FALSE(viewer.isVisible());
     return text;
   }
@@ -222,7 +223,7 @@ TEST_F(TextViewer, FindsThePatchLogWhateverItsLetterCase) {
 
 TEST_F(TextViewer, AMissingFileShowsAnEmptyViewerWithoutAMessage) {
   TfrmLog viewer(game.dir(), program.dir());
-  viewer.memoPatch->setPlainText("left over");
+  test::Child<TKVXMemo>(&viewer, "memoPatch")->setPlainText("left over");
   EXPECT_TRUE(ShowAndRead(viewer).isEmpty());
 
   TfrmLog notes(game.dir() + "missing/", program.dir() + "missing/");
@@ -239,7 +240,7 @@ TEST_F(TextViewer, NotesModeShowsTheProgramsReadme) {
   Hooks().execModal = [&](QDialog& modal) {
     modal.show();
     title = modal.windowTitle();
-    text = qobject_cast<TfrmLog*>(&modal)->memoPatch->toPlainText();
+    text = test::Child<TKVXMemo>(&modal, "memoPatch")->toPlainText();
     modal.accept();
     return modal.result();
   };
@@ -263,12 +264,13 @@ TEST_F(TextViewer, TheNotesFileShipsBesideTheExecutable) {
 
 TEST_F(TextViewer, IsReadOnlyInAFixedPitchFont) {
   TfrmLog viewer(game.dir(), program.dir());
-  EXPECT_TRUE(viewer.memoPatch->isReadOnly());
-  EXPECT_FALSE(viewer.memoPatch->Enabled());
-  EXPECT_EQ(viewer.memoPatch->Hint(), "These are all the patches applied to UO");
-  const QFontMetricsF metrics(viewer.memoPatch->font());
+  EXPECT_TRUE(test::Child<TKVXMemo>(&viewer, "memoPatch")->isReadOnly());
+  EXPECT_FALSE(test::Child<TKVXMemo>(&viewer, "memoPatch")->Enabled());
+  EXPECT_EQ(test::Child<TKVXMemo>(&viewer, "memoPatch")->Hint(),
+            "These are all the patches applied to UO");
+  const QFontMetricsF metrics(test::Child<TKVXMemo>(&viewer, "memoPatch")->font());
   EXPECT_EQ(metrics.horizontalAdvance(u'i'), metrics.horizontalAdvance(u'W'));
-  EXPECT_EQ(viewer.memoPatch->lineWrapMode(), QPlainTextEdit::NoWrap);
+  EXPECT_EQ(test::Child<TKVXMemo>(&viewer, "memoPatch")->lineWrapMode(), QPlainTextEdit::NoWrap);
 }
 
 // --- The about box and the loading window ---
@@ -276,13 +278,13 @@ TEST_F(TextViewer, IsReadOnlyInAFixedPitchFont) {
 TEST_F(SmallDialogs, AboutBoxShowsNameVersionAndCreditsAndClosesWithOk) {
   TfrmAbout about;
   EXPECT_EQ(about.windowTitle(), "Quorvel Info");
-  EXPECT_EQ(about.lblTitle->text(), "Quorvel ");
-  EXPECT_EQ(about.lblVersion->text(), "Beta 6 - Final Beta");
-  EXPECT_FALSE(about.memoCredits->toPlainText().isEmpty());
+  EXPECT_EQ(test::Child<QLabel>(&about, "lblTitle")->text(), "Quorvel ");
+  EXPECT_EQ(test::Child<QLabel>(&about, "lblVersion")->text(), "Beta 6 - Final Beta");
+  EXPECT_FALSE(test::Child<TKVXMemo>(&about, "memoCredits")->toPlainText().isEmpty());
   EXPECT_FALSE(about.windowFlags() & Qt::WindowCloseButtonHint);
   about.show();
-  EXPECT_TRUE(about.btnOK->isVisible());
-  about.btnOK->click();
+  EXPECT_TRUE(test::Child<TKVXButton>(&about, "btnOK")->isVisible());
+  test::Child<TKVXButton>(&about, "btnOK")->click();
   EXPECT_FALSE(about.isVisible());
   EXPECT_EQ(about.result(), QDialog::Accepted);
 }
@@ -297,16 +299,20 @@ TEST_F(SmallDialogs, TheLoadingWindowShowsOnlyTheTwoTopLines) {
   EXPECT_FALSE(loading.windowFlags() & Qt::WindowCloseButtonHint);
   EXPECT_GE(loading.width(), 270);
   EXPECT_GE(loading.height(), 65);
-  EXPECT_TRUE(loading.lblTitle->isVisible());
-  EXPECT_TRUE(loading.lblVersion->isVisible());
-  EXPECT_FALSE(loading.memoCredits->isVisible());
-  EXPECT_FALSE(loading.btnOK->isVisible());
+  EXPECT_TRUE(test::Child<QLabel>(&loading, "lblTitle")->isVisible());
+  EXPECT_TRUE(test::Child<QLabel>(&loading, "lblVersion")->isVisible());
+  EXPECT_FALSE(test::Child<TKVXMemo>(&loading, "memoCredits")->isVisible());
+  EXPECT_FALSE(test::Child<TKVXButton>(&loading, "btnOK")->isVisible());
   // Both lines fit whole: nothing below them, nothing cut off.
-  EXPECT_EQ(loading.lblVersion->geometry().bottom() + 1, loading.height())
-      << loading.lblTitle->y() << "," << loading.lblTitle->height() << " "
-      << loading.lblVersion->y() << "," << loading.lblVersion->height() << " "
-      << loading.lblVersion->minimumHeight() << " " << loading.lblTitle->minimumHeight();
-  EXPECT_GE(loading.lblTitle->width(), loading.lblTitle->sizeHint().width());
+  EXPECT_EQ(test::Child<QLabel>(&loading, "lblVersion")->geometry().bottom() + 1, loading.height())
+      << test::Child<QLabel>(&loading, "lblTitle")->y() << ","
+      << test::Child<QLabel>(&loading, "lblTitle")->height() << " "
+      << test::Child<QLabel>(&loading, "lblVersion")->y() << ","
+      << test::Child<QLabel>(&loading, "lblVersion")->height() << " "
+      << test::Child<QLabel>(&loading, "lblVersion")->minimumHeight() << " "
+      << test::Child<QLabel>(&loading, "lblTitle")->minimumHeight();
+  EXPECT_GE(test::Child<QLabel>(&loading, "lblTitle")->width(),
+            test::Child<QLabel>(&loading, "lblTitle")->sizeHint().width());
   // Esc does not close it; only the main window does.
   QTest::keyClick(&loading, Qt::Key_Escape);
   EXPECT_TRUE(loading.isVisible());

@@ -43,12 +43,12 @@ protected:
 };
 
 TEST_F(MainPrintTest, JournalPagePrintsTheJournalInEightPoints) {
-  window->pageData->setCurrentWidget(window->tabJournal);
-  window->btnPrint->click();
+  Pages()->setCurrentWidget(Child("tabJournal"));
+  Child<TKVXButton>("btnPrint")->click();
   EXPECT_EQ(dialogs, 1);
   EXPECT_TRUE(messages.empty()) << LastMessage().toStdString();
   ASSERT_TRUE(QFile::exists(QString::fromStdString(pdf)));
-  EXPECT_EQ(window->lblPrint->font().pointSize(), 8);
+  EXPECT_EQ(window->PrintFont().pointSize(), 8);
   const QString text = PdfText();
   if (text.isEmpty())
     GTEST_SKIP() << "pdftotext is not installed";
@@ -58,11 +58,11 @@ TEST_F(MainPrintTest, JournalPagePrintsTheJournalInEightPoints) {
 }
 
 TEST_F(MainPrintTest, MacrosPagePrintsTheMacroListInTenPoints) {
-  window->pageData->setCurrentWidget(window->tabMacro);
-  window->btnPrint->click();
+  Pages()->setCurrentWidget(Child("tabMacro"));
+  Child<TKVXButton>("btnPrint")->click();
   EXPECT_EQ(dialogs, 1);
   ASSERT_TRUE(QFile::exists(QString::fromStdString(pdf)));
-  EXPECT_EQ(window->lblPrint->font().pointSize(), 10);
+  EXPECT_EQ(window->PrintFont().pointSize(), 10);
   const QString text = PdfText();
   if (text.isEmpty())
     GTEST_SKIP() << "pdftotext is not installed";
@@ -73,19 +73,19 @@ TEST_F(MainPrintTest, MacrosPagePrintsTheMacroListInTenPoints) {
 }
 
 TEST_F(MainPrintTest, MacroBeingEditedIsStoredAndPrinted) {
-  window->pageData->setCurrentWidget(window->tabMacro);
-  window->btnAdd->click();
-  ASSERT_TRUE(window->macroCheckedOut);
+  Pages()->setCurrentWidget(Child("tabMacro"));
+  Child<TKVXButton>("btnAdd")->click();
+  ASSERT_TRUE(Macros()->MacroCheckedOut());
   const auto pick = [](TKVXComboBox* box, const QString& text) {
     const int index = box->findText(text);
     ASSERT_GE(index, 0) << text.toStdString();
     box->setCurrentIndex(index);
     Q_EMIT box->activated(index);
   };
-  pick(window->cboxKey, "F5");
-  pick(window->cboxMacro[0], "Bow");
-  window->btnPrint->click();
-  EXPECT_FALSE(window->macroCheckedOut);
+  pick(Child<TKVXComboBox>("cboxKey"), "F5");
+  pick(ChildNo<TKVXComboBox>("cboxMacro", 1), "Bow");
+  Child<TKVXButton>("btnPrint")->click();
+  EXPECT_FALSE(Macros()->MacroCheckedOut());
   EXPECT_TRUE(messages.empty()) << LastMessage().toStdString();
   const QString text = PdfText();
   if (text.isEmpty())
@@ -95,16 +95,16 @@ TEST_F(MainPrintTest, MacroBeingEditedIsStoredAndPrinted) {
 
 TEST_F(MainPrintTest, CancelledDialogPrintsNothing) {
   confirm = false;
-  const int size = window->lblPrint->font().pointSize();
-  window->pageData->setCurrentWidget(window->tabJournal);
-  window->btnPrint->click();
+  const int size = window->PrintFont().pointSize();
+  Pages()->setCurrentWidget(Child("tabJournal"));
+  Child<TKVXButton>("btnPrint")->click();
   EXPECT_EQ(dialogs, 1);
   EXPECT_FALSE(QFile::exists(QString::fromStdString(pdf)));
-  EXPECT_EQ(window->lblPrint->font().pointSize(), size);
+  EXPECT_EQ(window->PrintFont().pointSize(), size);
 }
 
 TEST_F(MainPrintTest, EachJobStartsWithAllPagesWhateverTheLastOneChose) {
-  window->pageData->setCurrentWidget(window->tabJournal);
+  Pages()->setCurrentWidget(Child("tabJournal"));
   std::vector<std::pair<QPrinter::PrintRange, int>> offered;
   const auto setup = ui::Hooks().printSetup;
   ui::Hooks().printSetup = [&](QWidget* parent, QPrinter& printer) {
@@ -113,8 +113,8 @@ TEST_F(MainPrintTest, EachJobStartsWithAllPagesWhateverTheLastOneChose) {
     printer.setFromTo(2, 3);
     return setup(parent, printer);
   };
-  window->btnPrint->click();
-  window->btnPrint->click();
+  Child<TKVXButton>("btnPrint")->click();
+  Child<TKVXButton>("btnPrint")->click();
   using Offer = std::pair<QPrinter::PrintRange, int>;
   EXPECT_EQ(offered, (std::vector<Offer>{{QPrinter::AllPages, 0}, {QPrinter::AllPages, 0}}));
   EXPECT_EQ(dialogs, 2);
@@ -122,8 +122,8 @@ TEST_F(MainPrintTest, EachJobStartsWithAllPagesWhateverTheLastOneChose) {
 
 TEST_F(MainPrintTest, FileThatCannotBeWrittenIsReported) {
   pdf = out.file("no such folder/printed.pdf");
-  window->pageData->setCurrentWidget(window->tabJournal);
-  window->btnPrint->click();
+  Pages()->setCurrentWidget(Child("tabJournal"));
+  Child<TKVXButton>("btnPrint")->click();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].kind, ui::MessageKind::GeneralError);
   EXPECT_EQ(messages[0].text.toStdString(), "Cannot create file " + pdf);

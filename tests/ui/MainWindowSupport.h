@@ -1,7 +1,8 @@
 #pragma once
 
 // A main window over a game directory of its own, with a registry of its own, and message boxes
-// answered by the test.
+// answered by the test. Its controls are found by object name (Child, ChildNo), as the user finds
+// them by what they show.
 
 #include <QApplication>
 #include <QTest>
@@ -19,8 +20,11 @@
 #include "controls/KvxWin95.h"
 #include "settings/KVXFile.h"
 #include "support/TempDir.h"
+#include "support/WidgetChild.h"
 #include "ui/Dialogs.h"
 #include "ui/Ignore.h"
+#include "ui/JournalPage.h"
+#include "ui/MacroPage.h"
 #include "ui/Main.h"
 
 namespace qv::test {
@@ -60,7 +64,7 @@ protected:
         if (findTexts.empty()) {
           find->btnCancelClick();
         } else {
-          find->edIgnore->setText(findTexts.front());
+          test::Child<TKVXEdit>(find, "edIgnore")->setText(findTexts.front());
           findTexts.pop_front();
           find->btnOKClick();
         }
@@ -129,6 +133,30 @@ protected:
     QTest::keyClick(target, key, modifiers);
     QApplication::processEvents();
   }
+
+  // A key as the window system hands it over: to an open pop-up (its focused widget), else to the
+  // main window's focused control. Keys sent one after another this way are built where the
+  // previous one was, as happens in the event loop.
+  void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* target = QApplication::activePopupWidget();
+    if (target && target->focusWidget())
+      target = target->focusWidget();
+    if (!target)
+      target = window->focusWidget() ? window->focusWidget() : window.get();
+    QTest::keyClick(target, key, modifiers);
+    QApplication::processEvents();
+  }
+
+  // The window's control of that name and type (a QWidget unless told).
+  template <class T = QWidget> T* Child(const char* name) const {
+    return test::Child<T>(window.get(), QString::fromLatin1(name));
+  }
+  // A control of a numbered row: ChildNo<TKVXEdit>("edServ", 1) is edServ1.
+  template <class T = QWidget> T* ChildNo(const char* prefix, int number) const {
+    return test::ChildNo<T>(window.get(), prefix, number);
+  }
+  TKVXPageControl* Pages() const { return Child<TKVXPageControl>("pageData"); }
+  MacroPage* Macros() const { return Child<MacroPage>("tabMacro"); }
 
   QString LastMessage() const { return messages.empty() ? QString() : messages.back().text; }
 

@@ -19,19 +19,6 @@ namespace {
 
 using test::MainWindowTest;
 
-// A key as the window system hands it over: to an open pop-up (its focused widget), else to the
-// main window's focused control. The keys of a test all go through here, so that one key event
-// is built where the previous one was, as happens in the event loop.
-void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-  QWidget* target = QApplication::activePopupWidget();
-  if (target && target->focusWidget())
-    target = target->focusWidget();
-  if (!target)
-    target = frmMain->focusWidget() ? frmMain->focusWidget() : frmMain;
-  QTest::keyClick(target, key, modifiers);
-  QApplication::processEvents();
-}
-
 class FakeKeyboard : public platform::KeyboardState {
 public:
   platform::KeyToggles toggles;
@@ -52,34 +39,35 @@ TEST_F(MainWindowTest, FrameMenuAndButtonsAsTheUserFindsThem) {
   // Fixed size: the user cannot resize the window.
   EXPECT_EQ(window->minimumSize(), window->maximumSize());
   EXPECT_GE(window->width(), 521);
-  EXPECT_EQ(window->pageData->currentWidget(), window->tabSys);
-  EXPECT_EQ(window->pageData->count(), 4);
-  EXPECT_EQ(window->pageData->tabText(3), "Server");
+  EXPECT_EQ(Pages()->currentWidget(), Child("tabSys"));
+  EXPECT_EQ(Pages()->count(), 4);
+  EXPECT_EQ(Pages()->tabText(3), "Server");
 
-  EXPECT_EQ(window->ViewPatchlog1->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
-  EXPECT_EQ(window->mnuUOX->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
-  EXPECT_FALSE(window->mnuUOX->isEnabled()); // no UOX support in the registry
-  const QList<QAction*> file = window->File1->actions();
+  EXPECT_EQ(Child<QAction>("ViewPatchlog1")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
+  EXPECT_EQ(Child<QAction>("mnuUOX")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_M));
+  EXPECT_FALSE(Child<QAction>("mnuUOX")->isEnabled()); // no UOX support in the registry
+  const QList<QAction*> file = Child<QMenu>("File1")->actions();
   ASSERT_EQ(file.size(), 3);
   EXPECT_TRUE(file[1]->isSeparator());
   EXPECT_EQ(file[2]->text(), "E&xit");
 
   // The buttons in their tab order; Save is the default button, Exit the cancel button.
-  const QList<TKVXButton*> order = {window->btnAdd,   window->btnDelete, window->btnFind,
-                                    window->btnPrint, window->btnClear,  window->btnSave,
-                                    window->btnExit};
+  const QList<TKVXButton*> order = {Child<TKVXButton>("btnAdd"),   Child<TKVXButton>("btnDelete"),
+                                    Child<TKVXButton>("btnFind"),  Child<TKVXButton>("btnPrint"),
+                                    Child<TKVXButton>("btnClear"), Child<TKVXButton>("btnSave"),
+                                    Child<TKVXButton>("btnExit")};
   for (int i = 1; i < order.size(); ++i)
     EXPECT_LT(order[i - 1]->TabOrder(), order[i]->TabOrder()) << i;
-  EXPECT_TRUE(window->btnSave->Default());
-  EXPECT_TRUE(window->btnExit->Cancel());
-  EXPECT_EQ(window->btnSave->Hint(), "Save all the changes to Ulitma Online");
-  EXPECT_EQ(window->sbarHint->PanelCount(), 5);
+  EXPECT_TRUE(Child<TKVXButton>("btnSave")->Default());
+  EXPECT_TRUE(Child<TKVXButton>("btnExit")->Cancel());
+  EXPECT_EQ(Child<TKVXButton>("btnSave")->Hint(), "Save all the changes to Ulitma Online");
+  EXPECT_EQ(Child<TKVXStatusBar>("sbarHint")->PanelCount(), 5);
 }
 
 TEST_F(MainWindowTest, UoxSupportEnablesMultipleConfigurations) {
   TKVXFile("HKEY_LOCAL_MACHINE", skRegistry).WriteFlag("\\SOFTWARE\\Quorvel\\", "UOXSupport", true);
   Open();
-  EXPECT_TRUE(window->mnuUOX->isEnabled());
+  EXPECT_TRUE(Child<QAction>("mnuUOX")->isEnabled());
 }
 
 TEST_F(MainWindowTest, MenuCommandsOpenTheirDialogsAndTheSetsDialogRereadsTheSet) {
@@ -93,71 +81,72 @@ TEST_F(MainWindowTest, MenuCommandsOpenTheirDialogsAndTheSetsDialogRereadsTheSet
     opened << name;
     return static_cast<int>(QDialog::Rejected);
   };
-  window->edDPath->setText("E:\\Unsaved");
-  for (QAction* item : {window->ViewPatchlog1, window->Notes1, window->About1, window->Options1})
+  Child<TKVXEdit>("edDPath")->setText("E:\\Unsaved");
+  for (QAction* item : {Child<QAction>("ViewPatchlog1"), Child<QAction>("Notes1"),
+                        Child<QAction>("About1"), Child<QAction>("Options1")})
     item->trigger();
-  EXPECT_EQ(window->edDPath->Text(), "E:\\Unsaved"); // nothing re-read after these
-  window->mnuUOX->trigger();
+  EXPECT_EQ(Child<TKVXEdit>("edDPath")->Text(), "E:\\Unsaved"); // nothing re-read after these
+  Child<QAction>("mnuUOX")->trigger();
   EXPECT_EQ(opened,
             (QStringList{"qv::ui::TfrmLog Patch Log", "qv::ui::TfrmLog Quorvel Notes - README.TXT",
                          "qv::ui::TfrmAbout", "qv::ui::TfrmConfig", "qv::ui::TfrmUOX"}));
   // However the sets dialog closed, the pages show the current set as stored.
-  EXPECT_EQ(window->edDPath->Text(), "D:\\UO");
+  EXPECT_EQ(Child<TKVXEdit>("edDPath")->Text(), "D:\\UO");
   EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(MainWindowTest, PageKeysCycleThePagesAndTheButtonsFollow) {
   Open();
-  Focus(window->chkNot);
+  Focus(Child<TKVXCheckBox>("chkNot"));
   const std::vector<PageButtons> table = {
-      {window->tabMacro, true, true, false, false},
-      {window->tabJournal, false, true, true, true}, // the sample journal is recorded
-      {window->tabServer, false, false, false, false},
-      {window->tabSys, false, false, false, false},
+      {Child("tabMacro"), true, true, false, false},
+      {Child("tabJournal"), false, true, true, true}, // the sample journal is recorded
+      {Child("tabServer"), false, false, false, false},
+      {Child("tabSys"), false, false, false, false},
   };
   for (const PageButtons& row : table) {
     if (!QApplication::focusWidget())
       Focus(window.get());
     Press(Qt::Key_PageDown);
     SCOPED_TRACE(row.page->objectName().toStdString());
-    EXPECT_EQ(window->pageData->currentWidget(), row.page);
-    EXPECT_EQ(window->btnAdd->isVisible(), row.addDelete);
-    EXPECT_EQ(window->btnDelete->isVisible(), row.addDelete);
-    EXPECT_EQ(window->btnPrint->isVisible(), row.print);
-    EXPECT_EQ(window->btnFind->isVisible(), row.find);
-    EXPECT_EQ(window->btnClear->isVisible(), row.clear);
-    EXPECT_TRUE(window->btnSave->isVisible());
-    EXPECT_TRUE(window->btnExit->isVisible());
+    EXPECT_EQ(Pages()->currentWidget(), row.page);
+    EXPECT_EQ(Child<TKVXButton>("btnAdd")->isVisible(), row.addDelete);
+    EXPECT_EQ(Child<TKVXButton>("btnDelete")->isVisible(), row.addDelete);
+    EXPECT_EQ(Child<TKVXButton>("btnPrint")->isVisible(), row.print);
+    EXPECT_EQ(Child<TKVXButton>("btnFind")->isVisible(), row.find);
+    EXPECT_EQ(Child<TKVXButton>("btnClear")->isVisible(), row.clear);
+    EXPECT_TRUE(Child<TKVXButton>("btnSave")->isVisible());
+    EXPECT_TRUE(Child<TKVXButton>("btnExit")->isVisible());
   }
 
   // Page Up goes the other way round, from the first page to the last.
-  Focus(window->chkNot);
+  Focus(Child<TKVXCheckBox>("chkNot"));
   Press(Qt::Key_PageUp);
-  EXPECT_EQ(window->pageData->currentWidget(), window->tabServer);
+  EXPECT_EQ(Pages()->currentWidget(), Child("tabServer"));
   Press(Qt::Key_PageUp, Qt::ControlModifier); // modifiers are not looked at
-  EXPECT_EQ(window->pageData->currentWidget(), window->tabJournal);
+  EXPECT_EQ(Pages()->currentWidget(), Child("tabJournal"));
 }
 
 TEST_F(MainWindowTest, PageKeysInMultiLineTextScrollTheText) {
   Open();
-  window->pageData->setCurrentWidget(window->tabJournal);
-  Focus(window->memoJrnl);
+  Pages()->setCurrentWidget(Child("tabJournal"));
+  Focus(Child<TKVXJournalView>("memoJrnl"));
   Press(Qt::Key_PageDown);
-  EXPECT_EQ(window->pageData->currentWidget(), window->tabJournal);
+  EXPECT_EQ(Pages()->currentWidget(), Child("tabJournal"));
 
-  window->pageData->setCurrentWidget(window->tabServer);
-  Focus(window->memoNote);
+  Pages()->setCurrentWidget(Child("tabServer"));
+  Focus(Child<TKVXMemo>("memoNote"));
   Press(Qt::Key_PageUp);
-  EXPECT_EQ(window->pageData->currentWidget(), window->tabServer);
+  EXPECT_EQ(Pages()->currentWidget(), Child("tabServer"));
 }
 
 TEST_F(MainWindowTest, PageDownDoesNotChangeTheControlOfThePageLeft) {
   Open();
-  Focus(window->cboxPage);
-  ASSERT_EQ(window->cboxPage->Value(), "G");
+  Focus(Child<TKVXComboBox>("cboxPage"));
+  ASSERT_EQ(Child<TKVXComboBox>("cboxPage")->Value(), "G");
   Press(Qt::Key_PageDown);
-  EXPECT_EQ(window->pageData->currentWidget(), window->tabMacro);
-  EXPECT_EQ(window->cboxPage->Value(), "G");
+  EXPECT_EQ(Pages()->currentWidget(), Child("tabMacro"));
+  EXPECT_EQ(Child<TKVXComboBox>("cboxPage")->Value(), "G");
 }
 
 TEST_F(MainWindowTest, PageKeysRightAfterADropDownListClosedChangeThePageNotTheList) {
@@ -166,14 +155,14 @@ TEST_F(MainWindowTest, PageKeysRightAfterADropDownListClosedChangeThePageNotTheL
     QWidget* page;
     TKVXComboBox* box;
   };
-  const std::vector<Case> lists = {{window->tabSys, window->cboxPage},
-                                   {window->tabJournal, window->cboxJrnl},
-                                   {window->tabMacro, window->cboxKey}};
+  const std::vector<Case> lists = {{Child("tabSys"), Child<TKVXComboBox>("cboxPage")},
+                                   {Child("tabJournal"), Child<TKVXComboBox>("cboxJrnl")},
+                                   {Child("tabMacro"), Child<TKVXComboBox>("cboxKey")}};
   for (const Qt::Key close : {Qt::Key_Escape, Qt::Key_Return}) {
     for (const Case& list : lists) {
       SCOPED_TRACE(list.box->objectName().toStdString() +
                    (close == Qt::Key_Escape ? " Esc" : " Enter"));
-      window->pageData->setCurrentWidget(list.page);
+      Pages()->setCurrentWidget(list.page);
       Focus(list.box);
       const QString before = list.box->currentText();
       list.box->showPopup();
@@ -183,12 +172,12 @@ TEST_F(MainWindowTest, PageKeysRightAfterADropDownListClosedChangeThePageNotTheL
       Key(close);
       ASSERT_FALSE(QApplication::activePopupWidget());
       Key(Qt::Key_PageUp);
-      EXPECT_NE(window->pageData->currentWidget(), list.page);
+      EXPECT_NE(Pages()->currentWidget(), list.page);
       EXPECT_EQ(list.box->currentText(), before);
     }
   }
   EXPECT_TRUE(messages.empty());
-  window->btnSave->click();
+  Child<TKVXButton>("btnSave")->click();
   const std::string options = Get("UO.CFG");
   EXPECT_NE(options.find("PageFlip=gdi\r\n"), std::string::npos) << options;
 }
@@ -196,15 +185,15 @@ TEST_F(MainWindowTest, PageKeysRightAfterADropDownListClosedChangeThePageNotTheL
 TEST_F(MainWindowTest, EveryWayOfClosingAsksAndNoKeepsTheEdits) {
   Open();
   const auto before = Snapshot();
-  window->edDPath->setText("E:\\Edited");
+  Child<TKVXEdit>("edDPath")->setText("E:\\Edited");
   const std::vector<std::pair<const char*, std::function<void()>>> routes = {
-      {"Exit button", [&] { window->btnExit->click(); }},
+      {"Exit button", [&] { Child<TKVXButton>("btnExit")->click(); }},
       {"Esc",
        [&] {
-         Focus(window->edDPath);
+         Focus(Child<TKVXEdit>("edDPath"));
          Press(Qt::Key_Escape);
        }},
-      {"File menu", [&] { window->Exit1->trigger(); }},
+      {"File menu", [&] { Child<QAction>("Exit1")->trigger(); }},
       {"close box", [&] { window->close(); }},
   };
   for (const auto& [name, route] : routes) {
@@ -217,7 +206,7 @@ TEST_F(MainWindowTest, EveryWayOfClosingAsksAndNoKeepsTheEdits) {
     EXPECT_EQ(messages[0].caption, "Confirm");
     EXPECT_EQ(messages[0].text, "Are you sure you want to exit?");
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->edDPath->Text(), "E:\\Edited");
+    EXPECT_EQ(Child<TKVXEdit>("edDPath")->Text(), "E:\\Edited");
   }
 
   messages.clear();
@@ -231,26 +220,28 @@ TEST_F(MainWindowTest, EveryWayOfClosingAsksAndNoKeepsTheEdits) {
 TEST_F(MainWindowTest, StatusBarShowsTheFocusedControlsHelpLine) {
   Open();
   // A hint without "|": all of it in the first panel.
-  Focus(window->chkNot);
-  EXPECT_EQ(window->sbarHint->PanelText(0), "Ask before negatively effecting notoriety");
-  EXPECT_EQ(window->sbarHint->PanelText(1), "");
+  Focus(Child<TKVXCheckBox>("chkNot"));
+  EXPECT_EQ(Child<TKVXStatusBar>("sbarHint")->PanelText(0),
+            "Ask before negatively effecting notoriety");
+  EXPECT_EQ(Child<TKVXStatusBar>("sbarHint")->PanelText(1), "");
 
   // A control without a hint empties both panels.
-  Focus(window->edCache);
-  EXPECT_EQ(window->sbarHint->PanelText(0), "");
-  EXPECT_EQ(window->sbarHint->PanelText(1), "");
+  Focus(Child<TKVXEdit>("edCache"));
+  EXPECT_EQ(Child<TKVXStatusBar>("sbarHint")->PanelText(0), "");
+  EXPECT_EQ(Child<TKVXStatusBar>("sbarHint")->PanelText(1), "");
 
   // A hint with "|": the long part first, the short part (with its trailing blank) second.
-  window->pageData->setCurrentWidget(window->tabJournal);
-  Focus(window->edJrnl);
-  EXPECT_EQ(window->sbarHint->PanelText(0), "CTRL-F or Double Click for find");
-  EXPECT_EQ(window->sbarHint->PanelText(1), "File for saving your journal entries ");
+  Pages()->setCurrentWidget(Child("tabJournal"));
+  Focus(Child<TKVXEdit>("edJrnl"));
+  EXPECT_EQ(Child<TKVXStatusBar>("sbarHint")->PanelText(0), "CTRL-F or Double Click for find");
+  EXPECT_EQ(Child<TKVXStatusBar>("sbarHint")->PanelText(1),
+            "File for saving your journal entries ");
 
   // A new hint on the focused control shows at once.
-  Focus(window->cboxJrnl);
-  window->cboxJrnl->setHint("Short|Long");
-  EXPECT_EQ(window->sbarHint->PanelText(0), "Long");
-  EXPECT_EQ(window->sbarHint->PanelText(1), "Short");
+  Focus(Child<TKVXComboBox>("cboxJrnl"));
+  Child<TKVXComboBox>("cboxJrnl")->setHint("Short|Long");
+  EXPECT_EQ(Child<TKVXStatusBar>("sbarHint")->PanelText(0), "Long");
+  EXPECT_EQ(Child<TKVXStatusBar>("sbarHint")->PanelText(1), "Short");
 }
 
 TEST_F(MainWindowTest, EveryKeyPressAndReleaseRefreshesTheLockKeyPanelsOnce) {
@@ -261,8 +252,9 @@ TEST_F(MainWindowTest, EveryKeyPressAndReleaseRefreshesTheLockKeyPanelsOnce) {
   } restore;
   Open();
   int refreshed = 0;
-  QObject::connect(window->sbarHint, &TKVXStatusBar::resized, [&refreshed] { ++refreshed; });
-  Focus(window->edDPath);
+  QObject::connect(Child<TKVXStatusBar>("sbarHint"), &TKVXStatusBar::resized,
+                   [&refreshed] { ++refreshed; });
+  Focus(Child<TKVXEdit>("edDPath"));
   // F5 is used by no control: it travels up to the window, and still counts once each way.
   Press(Qt::Key_F5);
   EXPECT_EQ(refreshed, 2);
@@ -274,30 +266,30 @@ TEST_F(MainWindowTest, EveryKeyPressAndReleaseRefreshesTheLockKeyPanelsOnce) {
   for (const auto& [lock, panel, text] :
        {std::tuple{Qt::Key_CapsLock, 2, "CAP"}, std::tuple{Qt::Key_NumLock, 3, "NUM"}}) {
     SCOPED_TRACE(text);
-    QTest::keyPress(window->edDPath, lock);
-    EXPECT_EQ(window->sbarHint->PanelText(panel), text);
+    QTest::keyPress(Child<TKVXEdit>("edDPath"), lock);
+    EXPECT_EQ(Child<TKVXStatusBar>("sbarHint")->PanelText(panel), text);
     (lock == Qt::Key_CapsLock ? keyboard.toggles.capsLock : keyboard.toggles.numLock) = false;
-    QTest::keyRelease(window->edDPath, lock);
-    EXPECT_EQ(window->sbarHint->PanelText(panel), "");
+    QTest::keyRelease(Child<TKVXEdit>("edDPath"), lock);
+    EXPECT_EQ(Child<TKVXStatusBar>("sbarHint")->PanelText(panel), "");
   }
 }
 
 TEST_F(MainWindowTest, EscAsksToExitAlsoRightAfterAMenu) {
   Open();
-  Focus(window->chkNot);
+  Focus(Child<TKVXCheckBox>("chkNot"));
   // The menu closed with Esc leaves the menu bar with the focus; the next Esc asks all the same.
   Key(Qt::Key_F, Qt::AltModifier);
-  ASSERT_EQ(QApplication::activePopupWidget(), window->File1);
+  ASSERT_EQ(QApplication::activePopupWidget(), Child<QMenu>("File1"));
   Key(Qt::Key_Escape);
   ASSERT_FALSE(QApplication::activePopupWidget());
   Key(Qt::Key_Escape);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text, "Are you sure you want to exit?");
-  EXPECT_EQ(QApplication::focusWidget(), window->chkNot);
+  EXPECT_EQ(QApplication::focusWidget(), Child<TKVXCheckBox>("chkNot"));
 
   // A menu command (the notes, shown and closed): every Esc after it asks.
   Key(Qt::Key_H, Qt::AltModifier);
-  ASSERT_EQ(QApplication::activePopupWidget(), window->Help1);
+  ASSERT_EQ(QApplication::activePopupWidget(), Child<QMenu>("Help1"));
   Key(Qt::Key_N);
   ASSERT_FALSE(QApplication::activePopupWidget());
   Key(Qt::Key_Escape);
@@ -308,11 +300,11 @@ TEST_F(MainWindowTest, EscAsksToExitAlsoRightAfterAMenu) {
 
 TEST_F(MainWindowTest, ARefusedPageChangeLeavesTheTabOnTheMacrosPage) {
   Open();
-  window->pageData->setCurrentWidget(window->tabMacro);
-  window->btnAdd->click();
-  ASSERT_TRUE(window->macroCheckedOut);
-  QTabBar* tabs = window->pageData->tabBar();
-  const int macros = window->pageData->indexOf(window->tabMacro);
+  Pages()->setCurrentWidget(Child("tabMacro"));
+  Child<TKVXButton>("btnAdd")->click();
+  ASSERT_TRUE(Macros()->MacroCheckedOut());
+  QTabBar* tabs = Pages()->tabBar();
+  const int macros = Pages()->indexOf(Child("tabMacro"));
   // The tab selected while the leave step's error is on the screen.
   std::vector<int> tabBehindError;
   ui::Hooks().message = [&](ui::MessageKind kind, const QString& caption, const QString& text) {
@@ -323,7 +315,7 @@ TEST_F(MainWindowTest, ARefusedPageChangeLeavesTheTabOnTheMacrosPage) {
 
   // The empty new macro has neither key nor modifier: Page Down and a click on the next tab are
   // both refused, and the Key list does not take Page Down instead.
-  const QString key = window->cboxKey->currentText();
+  const QString key = Child<TKVXComboBox>("cboxKey")->currentText();
   Key(Qt::Key_PageDown);
   QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(macros + 1).center());
   QApplication::processEvents();
@@ -332,26 +324,27 @@ TEST_F(MainWindowTest, ARefusedPageChangeLeavesTheTabOnTheMacrosPage) {
   EXPECT_EQ(messages[1].text, messages[0].text);
   EXPECT_EQ(tabBehindError, (std::vector<int>{macros, macros}));
   EXPECT_EQ(tabs->currentIndex(), macros);
-  EXPECT_EQ(window->pageData->currentWidget(), window->tabMacro);
-  EXPECT_TRUE(window->macroCheckedOut);
-  EXPECT_TRUE(window->pnlMacro->isAncestorOf(QApplication::focusWidget()));
-  EXPECT_EQ(window->cboxKey->currentText(), key);
+  EXPECT_EQ(Pages()->currentWidget(), Child("tabMacro"));
+  EXPECT_TRUE(Macros()->MacroCheckedOut());
+  EXPECT_TRUE(Child<TKVXPanel>("pnlMacro")->isAncestorOf(QApplication::focusWidget()));
+  EXPECT_EQ(Child<TKVXComboBox>("cboxKey")->currentText(), key);
 
   // Once the macro can be stored, Page Down stores it and changes the page.
-  window->cboxKey->setCurrentIndex(window->cboxKey->findText("W"));
-  window->chkAlt->setChecked(true);
+  Child<TKVXComboBox>("cboxKey")->setCurrentIndex(Child<TKVXComboBox>("cboxKey")->findText("W"));
+  Child<TKVXCheckBox>("chkAlt")->setChecked(true);
   Key(Qt::Key_PageDown);
-  EXPECT_EQ(window->pageData->currentWidget(), window->tabJournal);
-  EXPECT_FALSE(window->macroCheckedOut);
-  EXPECT_NE(std::find(window->state.macroLines.begin(), window->state.macroLines.end(), "W 0 1 0"),
-            window->state.macroLines.end());
+  EXPECT_EQ(Pages()->currentWidget(), Child("tabJournal"));
+  EXPECT_FALSE(Macros()->MacroCheckedOut());
+  EXPECT_NE(
+      std::find(window->State().macroLines.begin(), window->State().macroLines.end(), "W 0 1 0"),
+      window->State().macroLines.end());
   EXPECT_EQ(messages.size(), 2u) << LastMessage().toStdString();
 }
 
 TEST_F(MainWindowTest, SaveReportsSuccessAndWritesTheGameFiles) {
   Open();
-  window->edDPath->setText("E:\\Saved");
-  window->btnSave->click();
+  Child<TKVXEdit>("edDPath")->setText("E:\\Saved");
+  Child<TKVXButton>("btnSave")->click();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].kind, ui::MessageKind::Information);
   EXPECT_EQ(messages[0].caption, "Information");
@@ -361,7 +354,7 @@ TEST_F(MainWindowTest, SaveReportsSuccessAndWritesTheGameFiles) {
 
   // Enter in a field that does not use it is Save as well.
   messages.clear();
-  Focus(window->edDPath);
+  Focus(Child<TKVXEdit>("edDPath"));
   Press(Qt::Key_Return);
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].kind, ui::MessageKind::Information);
@@ -372,8 +365,8 @@ TEST_F(MainWindowTest, SaveReportsFailureWhenAGameFileIsReadOnly) {
   std::filesystem::permissions(game.path() / "LOGIN.CFG", std::filesystem::perms::owner_write,
                                std::filesystem::perm_options::remove);
   const std::string login = Get("LOGIN.CFG");
-  window->edServ[0]->setText("changed.example.net");
-  window->btnSave->click();
+  ChildNo<TKVXEdit>("edServ", 1)->setText("changed.example.net");
+  Child<TKVXButton>("btnSave")->click();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].kind, ui::MessageKind::Error);
   EXPECT_EQ(messages[0].caption, "Error");
@@ -391,12 +384,12 @@ TEST_F(MainWindowTest, FirstStartWithoutLoginCfgSavesWhatLoadedAndSaysWhatItLeft
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_TRUE(messages[0].text.startsWith(
       QString::fromStdString("Cannot open file " + game.dir() + "QRVDAT/LOGIN.001")));
-  EXPECT_EQ(window->edServ[0]->Text(), "");
+  EXPECT_EQ(ChildNo<TKVXEdit>("edServ", 1)->Text(), "");
   const std::string macros = Get("MACROS.TXT");
 
   messages.clear();
-  window->chkFoot->setChecked(false);
-  window->btnSave->click();
+  Child<TKVXCheckBox>("chkFoot")->setChecked(false);
+  Child<TKVXButton>("btnSave")->click();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].kind, ui::MessageKind::Warning);
   EXPECT_TRUE(messages[0].text.endsWith(QString::fromStdString(game.dir() + "QRVDAT/LOGIN.001")));
@@ -417,8 +410,8 @@ TEST_F(MainWindowTest, ABadPrinterFontValueKeepsTheSettingsReadBeforeIt) {
   ASSERT_FALSE(messages.empty());
   EXPECT_TRUE(messages[0].text.startsWith("Failed to get data for 'Size'"))
       << messages[0].text.toStdString();
-  EXPECT_TRUE(window->mnuUOX->isEnabled());
-  EXPECT_EQ(window->lblPrint->font().family(), "Courier New");
+  EXPECT_TRUE(Child<QAction>("mnuUOX")->isEnabled());
+  EXPECT_EQ(window->PrintFont().family(), "Courier New");
 }
 
 TEST_F(MainWindowTest, SaveWhileTheGameRunsAsksAndNoWritesNothing) {
@@ -431,9 +424,9 @@ TEST_F(MainWindowTest, SaveWhileTheGameRunsAsksAndNoWritesNothing) {
     ~ProbeReset() { platform::SetGameRunningProbe({}); }
   } probeReset;
   Open();
-  window->chkNot->setChecked(false);
+  Child<TKVXCheckBox>("chkNot")->setChecked(false);
   const auto before = Snapshot();
-  window->btnSave->click();
+  Child<TKVXButton>("btnSave")->click();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].kind, ui::MessageKind::ConfirmationDefaultNo);
   EXPECT_EQ(messages[0].text, "Ultima Online is running and will overwrite these settings when it "
@@ -444,7 +437,7 @@ TEST_F(MainWindowTest, SaveWhileTheGameRunsAsksAndNoWritesNothing) {
   EXPECT_EQ(probed.back(), game.dir() + "client.exe");
 
   answers = {true};
-  window->btnSave->click();
+  Child<TKVXButton>("btnSave")->click();
   ASSERT_EQ(messages.size(), 3u);
   EXPECT_EQ(messages[2].text, "Ultima Online has been configured successfully off-line.");
   EXPECT_NE(Get("UO.CFG").find("NotorietyQuery=off\r\n"), std::string::npos);
@@ -458,14 +451,14 @@ TEST_F(MainWindowTest, ASaveAsksBeforeOverwritingFilesChangedSinceTheWindowReadT
   other->show();
   ASSERT_TRUE(other->FirstShowLoaded());
 
-  window->chkNot->setChecked(false);
-  window->btnSave->click();
+  Child<TKVXCheckBox>("chkNot")->setChecked(false);
+  Child<TKVXButton>("btnSave")->click();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].kind, ui::MessageKind::Information);
   ASSERT_NE(Get("UO.CFG").find("NotorietyQuery=off\r\n"), std::string::npos);
   const auto saved = Snapshot();
 
-  other->btnSave->click();
+  test::Child<TKVXButton>(other.get(), "btnSave")->click();
   ASSERT_EQ(messages.size(), 2u);
   EXPECT_EQ(messages[1].kind, ui::MessageKind::ConfirmationDefaultNo);
   const QString question = messages[1].text;
@@ -478,21 +471,21 @@ TEST_F(MainWindowTest, ASaveAsksBeforeOverwritingFilesChangedSinceTheWindowReadT
 
   // The first window knows what it wrote itself: no question. An editor's change right after,
   // within the same second and of the same size, is seen all the same.
-  window->btnSave->click();
+  Child<TKVXButton>("btnSave")->click();
   ASSERT_EQ(messages.size(), 3u);
   EXPECT_EQ(messages[2].kind, ui::MessageKind::Information);
   std::string edited = Get("UO.CFG");
   ASSERT_EQ(edited.rfind("; my own comment", 0), 0u);
   edited[2] = 'M';
   Put("UO.CFG", edited);
-  window->btnSave->click();
+  Child<TKVXButton>("btnSave")->click();
   ASSERT_EQ(messages.size(), 4u);
   EXPECT_EQ(messages[3].text, QString::fromStdString(ChangedFilesText({game.dir() + "UO.CFG"})));
   EXPECT_EQ(Get("UO.CFG"), edited);
 
   // Yes overwrites, as the user chose.
   answers = {true};
-  other->btnSave->click();
+  test::Child<TKVXButton>(other.get(), "btnSave")->click();
   ASSERT_EQ(messages.size(), 6u);
   EXPECT_EQ(messages[5].kind, ui::MessageKind::Information);
   EXPECT_NE(Get("UO.CFG").find("NotorietyQuery=on\r\n"), std::string::npos);
@@ -516,10 +509,10 @@ TEST_F(MainWindowTest, AnUnreadableSetShowsTheErrorOnAReadyWindow) {
   // The Loading window is gone and the focus is on the first field, not on Save, where the
   // next Enter would write the defaults over the value that could not be read.
   EXPECT_TRUE(loading.isNull());
-  EXPECT_NE(window->focusWidget(), window->btnSave);
-  EXPECT_TRUE(window->tabSys->isAncestorOf(window->focusWidget()));
+  EXPECT_NE(window->focusWidget(), Child<TKVXButton>("btnSave"));
+  EXPECT_TRUE(Child("tabSys")->isAncestorOf(window->focusWidget()));
   // What was read is shown all the same.
-  EXPECT_EQ(window->edServ[0]->Text(), "login.example.net");
+  EXPECT_EQ(ChildNo<TKVXEdit>("edServ", 1)->Text(), "login.example.net");
 }
 
 } // namespace

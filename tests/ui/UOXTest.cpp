@@ -15,6 +15,7 @@
 #include "platform/Registry.h"
 #include "settings/KVXFile.h"
 #include "support/TempDir.h"
+#include "support/WidgetChild.h"
 #include "ui/Dialogs.h"
 #include "ui/Ignore.h"
 #include "ui/UOX.h"
@@ -47,11 +48,11 @@ protected:
       input->show();
       inputTitles.push_back(input->windowTitle());
       if (names.empty()) {
-        input->btnCancel->click();
+        test::Child<TKVXButton>(input, "btnCancel")->click();
       } else {
-        input->edIgnore->setText(names.front());
+        test::Child<TKVXEdit>(input, "edIgnore")->setText(names.front());
         names.pop_front();
-        input->btnOK->click();
+        test::Child<TKVXButton>(input, "btnOK")->click();
       }
       return input->result();
     };
@@ -69,12 +70,13 @@ protected:
   }
   void AddSet(const QString& name) {
     names.push_back(name);
-    dialog->btnAdd->click();
+    test::Child<TKVXButton>(dialog.get(), "btnAdd")->click();
   }
   void Select(const QString& name) {
-    const auto found = dialog->lboxUOX->findItems(name, Qt::MatchExactly);
+    const auto found =
+        test::Child<TKVXListBox>(dialog.get(), "lboxUOX")->findItems(name, Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1) << name.toStdString();
-    dialog->lboxUOX->setCurrentItem(found.front());
+    test::Child<TKVXListBox>(dialog.get(), "lboxUOX")->setCurrentItem(found.front());
   }
 
   // Registry helpers, through the settings store.
@@ -120,9 +122,9 @@ TEST_F(ConfigurationSets, OpeningWithoutTheKeyCreatesItAndShowsTheOriginalSetAsC
                                                  platform::Registry::Access::Read));
   TfrmUOX& uox = Open();
   EXPECT_EQ(uox.windowTitle(), "UOX Multiple Configuration");
-  EXPECT_EQ(uox.lboxUOX->count(), 0);
-  EXPECT_EQ(uox.edCName->Text(), "Original Configuration");
-  EXPECT_FALSE(uox.edCName->Enabled());
+  EXPECT_EQ(test::Child<TKVXListBox>(&uox, "lboxUOX")->count(), 0);
+  EXPECT_EQ(test::Child<TKVXEdit>(&uox, "edCName")->Text(), "Original Configuration");
+  EXPECT_FALSE(test::Child<TKVXEdit>(&uox, "edCName")->Enabled());
   EXPECT_TRUE(platform::OpenRegistry()->OpenKey(platform::RootKey::LocalMachine, kSetsKey,
                                                 platform::Registry::Access::Read));
   EXPECT_TRUE(messages.empty());
@@ -135,19 +137,21 @@ TEST_F(ConfigurationSets, ListsTheSetsAndSelectsTheFirst) {
   TfrmUOX& uox = Open();
   EXPECT_EQ(uox.SetNames(), (QStringList{"Original Configuration", "PvP"}));
   EXPECT_EQ(uox.SelectedRow(), 0);
-  EXPECT_EQ(uox.edCName->Text(), "PvP");
+  EXPECT_EQ(test::Child<TKVXEdit>(&uox, "edCName")->Text(), "PvP");
 }
 
 TEST_F(ConfigurationSets, ShowsTheHelpTextAndTheButtonsInTheirOrder) {
   TfrmUOX& uox = Open();
-  EXPECT_EQ(uox.memoHelp->Lines(),
+  EXPECT_EQ(test::Child<TKVXMemo>(&uox, "memoHelp")->Lines(),
             (QStringList{"", "This function allows you to have multiple configurations ",
                          "for UO and UOX.  Each configuration consists of a ",
                          "MACRO.TXT, UO.CFG, and the LOGIN.CFG file.  ", "",
                          "Select the \"Set to Current\" button to use and edit the ",
                          "particular UO configuration selected."}));
-  EXPECT_EQ(uox.lblCName->text(), "Current Configuration Name");
-  const std::vector<TKVXButton*> buttons{uox.btnAdd, uox.btnDelete, uox.btnConfig, uox.btnExit};
+  EXPECT_EQ(test::Child<QLabel>(&uox, "lblCName")->text(), "Current Configuration Name");
+  const std::vector<TKVXButton*> buttons{
+      test::Child<TKVXButton>(&uox, "btnAdd"), test::Child<TKVXButton>(&uox, "btnDelete"),
+      test::Child<TKVXButton>(&uox, "btnConfig"), test::Child<TKVXButton>(&uox, "btnExit")};
   const QStringList captions{"&Add", "&Delete", "&Set to Current", "E&xit"};
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(buttons[i]->TabOrder(), i);
@@ -175,14 +179,14 @@ TEST_F(ConfigurationSets, AddHandsOutExtensionsFromNextExtAndCopiesTheCurrentSet
 
   // Numbers are never handed out twice, also after a delete.
   Select("Test shard");
-  dialog->btnDelete->click();
+  test::Child<TKVXButton>(dialog.get(), "btnDelete")->click();
   AddSet("Siege");
   EXPECT_EQ(ReadExt("Siege"), "004");
   EXPECT_EQ(NextExt(), 5);
   EXPECT_EQ(SetFile("UO.004"), "UO.original\r\n");
   // The current set stays current.
   EXPECT_EQ(state.currentSetExt, "001");
-  EXPECT_EQ(dialog->edCName->Text(), "Original Configuration");
+  EXPECT_EQ(test::Child<TKVXEdit>(dialog.get(), "edCName")->Text(), "Original Configuration");
   EXPECT_TRUE(messages.empty());
 }
 
@@ -212,8 +216,8 @@ TEST_F(ConfigurationSets, AddKeepsTheNameAsTyped) {
 
 TEST_F(ConfigurationSets, ACancelledAddChangesNothing) {
   Open();
-  dialog->btnAdd->click();
-  EXPECT_EQ(dialog->lboxUOX->count(), 0);
+  test::Child<TKVXButton>(dialog.get(), "btnAdd")->click();
+  EXPECT_EQ(test::Child<TKVXListBox>(dialog.get(), "lboxUOX")->count(), 0);
   EXPECT_EQ(NextExt(), -1);
   EXPECT_TRUE(messages.empty());
 }
@@ -275,7 +279,7 @@ TEST_F(ConfigurationSets, NamesWithABackslashOrOverFiftyCharactersAreRefused) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].kind, MessageKind::Warning);
   EXPECT_TRUE(messages[0].text.contains("50"));
-  EXPECT_EQ(dialog->lboxUOX->count(), 0);
+  EXPECT_EQ(test::Child<TKVXListBox>(dialog.get(), "lboxUOX")->count(), 0);
   EXPECT_EQ(NextExt(), -1);
 
   messages.clear();
@@ -300,7 +304,7 @@ TEST_F(ConfigurationSets, AFailedAddLeavesTheListAsItWas) {
 TEST_F(ConfigurationSets, DeleteNeedsTwoSetsAndRemovesTheSelectedOnesKeyButNotItsFiles) {
   WriteSet("Original Configuration", "001");
   Open();
-  dialog->btnDelete->click();
+  test::Child<TKVXButton>(dialog.get(), "btnDelete")->click();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].kind, MessageKind::Warning);
   EXPECT_EQ(messages[0].text, "You need at least one configuration.");
@@ -309,7 +313,7 @@ TEST_F(ConfigurationSets, DeleteNeedsTwoSetsAndRemovesTheSelectedOnesKeyButNotIt
   messages.clear();
   AddSet("PvP");
   Select("PvP");
-  dialog->btnDelete->click();
+  test::Child<TKVXButton>(dialog.get(), "btnDelete")->click();
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(dialog->SetNames(), QStringList{"Original Configuration"});
   EXPECT_EQ(RegistrySets(), std::vector<std::string>{"Original Configuration"});
@@ -322,12 +326,12 @@ TEST_F(ConfigurationSets, DeletingTheCurrentSetLeavesCurrentAndTheExtensionAlone
   WriteSet("PvP", "002");
   Open();
   Select("PvP");
-  dialog->btnConfig->click();
+  test::Child<TKVXButton>(dialog.get(), "btnConfig")->click();
   ASSERT_EQ(state.currentSetExt, "002");
-  dialog->btnDelete->click();
+  test::Child<TKVXButton>(dialog.get(), "btnDelete")->click();
   EXPECT_EQ(Current(), "PvP");
   EXPECT_EQ(state.currentSetExt, "002");
-  EXPECT_EQ(dialog->edCName->Text(), "PvP");
+  EXPECT_EQ(test::Child<TKVXEdit>(dialog.get(), "edCName")->Text(), "PvP");
 }
 
 TEST_F(ConfigurationSets, DeleteAndSetToCurrentWithoutASelectionDoNothing) {
@@ -336,10 +340,10 @@ TEST_F(ConfigurationSets, DeleteAndSetToCurrentWithoutASelectionDoNothing) {
   WriteSet("Siege", "003");
   Open();
   Select("PvP");
-  dialog->btnDelete->click();
+  test::Child<TKVXButton>(dialog.get(), "btnDelete")->click();
   ASSERT_EQ(dialog->SelectedRow(), -1);
-  dialog->btnDelete->click();
-  dialog->btnConfig->click();
+  test::Child<TKVXButton>(dialog.get(), "btnDelete")->click();
+  test::Child<TKVXButton>(dialog.get(), "btnConfig")->click();
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(RegistrySets(), (std::vector<std::string>{"Original Configuration", "Siege"}));
   EXPECT_EQ(Current(), "<none>");
@@ -351,9 +355,9 @@ TEST_F(ConfigurationSets, SetToCurrentChangesCurrentAndTheExtensionOnly) {
   WriteSet("PvP", "002");
   Open();
   Select("PvP");
-  dialog->btnConfig->click();
+  test::Child<TKVXButton>(dialog.get(), "btnConfig")->click();
   EXPECT_EQ(Current(), "PvP");
-  EXPECT_EQ(dialog->edCName->Text(), "PvP");
+  EXPECT_EQ(test::Child<TKVXEdit>(dialog.get(), "edCName")->Text(), "PvP");
   EXPECT_EQ(state.currentSetExt, "002");
   EXPECT_TRUE(dialog->isVisible()) << "the dialog stays open";
   EXPECT_EQ(SetFile("UO.002"), "<missing>") << "nothing is copied";
@@ -365,11 +369,11 @@ TEST_F(ConfigurationSets, SetToCurrentOnASetWithoutAValidExtGivesTheOriginalFile
   state.currentSetExt = "005";
   Open();
   Select("No ext");
-  dialog->btnConfig->click();
+  test::Child<TKVXButton>(dialog.get(), "btnConfig")->click();
   EXPECT_EQ(state.currentSetExt, "001");
   state.currentSetExt = "005";
   Select("Odd");
-  dialog->btnConfig->click();
+  test::Child<TKVXButton>(dialog.get(), "btnConfig")->click();
   EXPECT_EQ(state.currentSetExt, "001");
   EXPECT_EQ(Current(), "Odd");
 }
@@ -389,7 +393,7 @@ TEST_F(ConfigurationSets, RenameChangesOnlyTheKeyAndTheCurrentSetStaysCurrent) {
                               QStringLiteral("a\\b"), QString(51, u'x')}) {
     messages.clear();
     names.push_back(name);
-    dialog->btnRename->click();
+    test::Child<TKVXButton>(dialog.get(), "btnRename")->click();
     ASSERT_EQ(messages.size(), 1u) << name.toStdString();
     EXPECT_EQ(messages[0].kind, MessageKind::Warning);
   }
@@ -397,14 +401,15 @@ TEST_F(ConfigurationSets, RenameChangesOnlyTheKeyAndTheCurrentSetStaysCurrent) {
 
   messages.clear();
   names.push_back(QString::fromUtf8("Trinsic \xE2\x82\xAC"));
-  dialog->btnRename->click();
+  test::Child<TKVXButton>(dialog.get(), "btnRename")->click();
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(inputTitles.back(), "Multiple Configuration Rename");
   EXPECT_EQ(RegistrySets(),
             (std::vector<std::string>{"Original Configuration", "Siege", "Trinsic \xE2\x82\xAC"}));
   EXPECT_EQ(ReadExt("Trinsic \xE2\x82\xAC"), "002");
   EXPECT_EQ(Current(), "Trinsic \xE2\x82\xAC");
-  EXPECT_EQ(dialog->edCName->Text(), QString::fromUtf8("Trinsic \xE2\x82\xAC"));
+  EXPECT_EQ(test::Child<TKVXEdit>(dialog.get(), "edCName")->Text(),
+            QString::fromUtf8("Trinsic \xE2\x82\xAC"));
   EXPECT_EQ(dialog->SetNames(), (QStringList{"Original Configuration",
                                              QString::fromUtf8("Trinsic \xE2\x82\xAC"), "Siege"}));
   EXPECT_EQ(state.currentSetExt, "002");
@@ -413,7 +418,7 @@ TEST_F(ConfigurationSets, RenameChangesOnlyTheKeyAndTheCurrentSetStaysCurrent) {
   // Another set: Current stays where it is.
   Select("Siege");
   names.push_back("Siege shard");
-  dialog->btnRename->click();
+  test::Child<TKVXButton>(dialog.get(), "btnRename")->click();
   EXPECT_EQ(ReadExt("Siege shard"), "003");
   EXPECT_EQ(Current(), "Trinsic \xE2\x82\xAC");
 }
@@ -430,14 +435,14 @@ TEST_F(ConfigurationSets, DuplicateCopiesTheSelectedSetAsSavedNotTheCurrentOne) 
   Open();
   Select("PvP");
   names.push_back("pvp"); // taken
-  dialog->btnDuplicate->click();
+  test::Child<TKVXButton>(dialog.get(), "btnDuplicate")->click();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text, "Dupicate configuration names.");
   EXPECT_EQ(NextExt(), 3);
 
   messages.clear();
   names.push_back("PvP 2");
-  dialog->btnDuplicate->click();
+  test::Child<TKVXButton>(dialog.get(), "btnDuplicate")->click();
   EXPECT_TRUE(messages.empty());
   EXPECT_EQ(inputTitles.back(), "Multiple Configuration Duplicate");
   EXPECT_EQ(ReadExt("PvP 2"), "004");
@@ -452,7 +457,7 @@ TEST_F(ConfigurationSets, DuplicateCopiesTheSelectedSetAsSavedNotTheCurrentOne) 
   std::filesystem::remove(game.path() / "QRVDAT" / "LOGIN.002");
   Select("PvP");
   names.push_back("Broken");
-  dialog->btnDuplicate->click();
+  test::Child<TKVXButton>(dialog.get(), "btnDuplicate")->click();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].kind, MessageKind::GeneralError);
   EXPECT_TRUE(messages[0].text.startsWith("Cannot create file ")) << messages[0].text.toStdString();
@@ -465,41 +470,43 @@ TEST_F(ConfigurationSets, RenameAndDuplicateHaveTheirOwnMnemonicsAndNeedASelecti
   TfrmUOX& uox = Open();
   QStringList mnemonics;
   for (TKVXButton* button :
-       {uox.btnAdd, uox.btnRename, uox.btnDuplicate, uox.btnDelete, uox.btnConfig, uox.btnExit}) {
+       {test::Child<TKVXButton>(&uox, "btnAdd"), test::Child<TKVXButton>(&uox, "btnRename"),
+        test::Child<TKVXButton>(&uox, "btnDuplicate"), test::Child<TKVXButton>(&uox, "btnDelete"),
+        test::Child<TKVXButton>(&uox, "btnConfig"), test::Child<TKVXButton>(&uox, "btnExit")}) {
     const QKeySequence key = QKeySequence::mnemonic(button->text());
     EXPECT_FALSE(key.isEmpty()) << button->text().toStdString();
     EXPECT_FALSE(mnemonics.contains(key.toString())) << button->text().toStdString();
     mnemonics.append(key.toString());
     EXPECT_TRUE(uox.rect().contains(QRect(button->mapTo(&uox, QPoint(0, 0)), button->size())));
   }
-  EXPECT_FALSE(uox.btnRename->Hint().isEmpty());
-  EXPECT_FALSE(uox.btnDuplicate->Hint().isEmpty());
+  EXPECT_FALSE(test::Child<TKVXButton>(&uox, "btnRename")->Hint().isEmpty());
+  EXPECT_FALSE(test::Child<TKVXButton>(&uox, "btnDuplicate")->Hint().isEmpty());
 
   // Rename offers the selected name in the field.
   QString offered;
   Hooks().execModal = [&](QDialog& modal) {
     auto* input = qobject_cast<TfrmIgnore*>(&modal);
-    offered = input ? input->edIgnore->Text() : QString();
+    offered = input ? test::Child<TKVXEdit>(input, "edIgnore")->Text() : QString();
     return static_cast<int>(QDialog::Rejected);
   };
-  uox.btnRename->click();
+  test::Child<TKVXButton>(&uox, "btnRename")->click();
   EXPECT_EQ(offered, "PvP");
 
-  uox.lboxUOX->clearSelection();
-  uox.lboxUOX->setCurrentItem(nullptr);
+  test::Child<TKVXListBox>(&uox, "lboxUOX")->clearSelection();
+  test::Child<TKVXListBox>(&uox, "lboxUOX")->setCurrentItem(nullptr);
   offered = "<not asked>";
-  uox.btnRename->click();
-  uox.btnDuplicate->click();
+  test::Child<TKVXButton>(&uox, "btnRename")->click();
+  test::Child<TKVXButton>(&uox, "btnDuplicate")->click();
   EXPECT_EQ(offered, "<not asked>");
   EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(ConfigurationSets, ExitAndEscCloseTheDialog) {
   Open();
-  dialog->btnExit->click();
+  test::Child<TKVXButton>(dialog.get(), "btnExit")->click();
   EXPECT_FALSE(dialog->isVisible());
   Open();
-  QTest::keyClick(dialog->lboxUOX, Qt::Key_Escape);
+  QTest::keyClick(test::Child<TKVXListBox>(dialog.get(), "lboxUOX"), Qt::Key_Escape);
   EXPECT_FALSE(dialog->isVisible());
 }
 

@@ -2,7 +2,9 @@
 // build directory): the wineserver as Wine really runs it, and the registry as Wine's own tools
 // read it and as wineserver writes it back. Nothing here simulates Wine.
 
+#include <QAction>
 #include <QApplication>
+#include <QFont>
 #include <QTest>
 #include <algorithm>
 #include <cstdlib>
@@ -24,6 +26,7 @@
 #include "platform/WineHive.h"
 #include "settings/KVXFile.h"
 #include "support/TempDir.h"
+#include "support/WidgetChild.h"
 #include "text/Encoding.h"
 #include "ui/Config.h"
 #include "ui/Dialogs.h"
@@ -129,9 +132,9 @@ protected:
       if (!input || names.empty())
         return static_cast<int>(QDialog::Rejected);
       input->show();
-      input->edIgnore->setText(names.front());
+      test::Child<TKVXEdit>(input, "edIgnore")->setText(names.front());
       names.pop_front();
-      input->btnOK->click();
+      test::Child<TKVXButton>(input, "btnOK")->click();
       return input->result();
     };
   }
@@ -157,16 +160,20 @@ protected:
     ASSERT_TRUE(window->FirstShowLoaded());
   }
   void AddSet(const QString& name) {
-    ui::TfrmUOX sets(window->state);
+    MainState state = window->State();
+    ui::TfrmUOX sets(state);
     sets.show();
     names.push_back(name);
-    sets.btnAdd->click();
+    test::Child<TKVXButton>(&sets, "btnAdd")->click();
   }
   void SetOptions(const QString& uoxSupport) {
-    ui::TfrmConfig options(window->lblPrint, window->mnuUOX);
+    // The dialog's own copies of the window's options: what is asked is whether the store writes.
+    QFont printFont = window->PrintFont();
+    QAction mnuUOX(QStringLiteral("&Multiple Configurations"));
+    ui::TfrmConfig options(printFont, &mnuUOX);
     options.show();
-    options.cboxUOX->setValue(uoxSupport);
-    options.btnOK->click();
+    test::Child<TKVXComboBox>(&options, "cboxUOX")->setValue(uoxSupport);
+    test::Child<TKVXButton>(&options, "btnOK")->click();
   }
   std::string Hive(const char* name) { return ReadBytes(prefix / name); }
 
@@ -236,21 +243,22 @@ TEST_F(RealWine, SaveWhileTheClientRunsUnderWineAsksAndNoWritesNothing) {
                                .c_str()));
   bool running = false;
   for (int i = 0; i < 600 && !running; ++i) {
-    running = platform::HostIsGameRunning(window->state.exePath);
+    running = platform::HostIsGameRunning(window->State().exePath);
     if (!running)
       QTest::qWait(100);
   }
-  ASSERT_TRUE(running) << window->state.exePath;
+  ASSERT_TRUE(running) << window->State().exePath;
 
   const std::string options = ReadBytes(game / "UO.CFG");
-  window->chkFoot->setChecked(!window->chkFoot->isChecked());
-  window->btnSave->click(); // the message hook answers No
+  auto* chkFoot = Child<TKVXCheckBox>(window.get(), "chkFoot");
+  chkFoot->setChecked(!chkFoot->isChecked());
+  Child<TKVXButton>(window.get(), "btnSave")->click(); // the message hook answers No
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0], "Ultima Online is running and will overwrite these settings when it "
                          "closes. Save anyway?");
   EXPECT_EQ(ReadBytes(game / "UO.CFG"), options);
   StopWine();
-  EXPECT_FALSE(platform::HostIsGameRunning(window->state.exePath));
+  EXPECT_FALSE(platform::HostIsGameRunning(window->State().exePath));
   // Its input, if it is still there.
   const int killed = std::system(("kill $(cat " + pidFile + ") 2>/dev/null").c_str());
   static_cast<void>(killed);

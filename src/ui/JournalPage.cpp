@@ -11,11 +11,12 @@
 #include "controls/KVXStCtl.h"
 #include "controls/KvxWin95.h"
 #include "core/MainProc.h"
+#include "core/MainState.h"
 #include "platform/FileSystem.h"
 #include "text/Encoding.h"
 #include "ui/Dialogs.h"
 #include "ui/Ignore.h"
-#include "ui/Main.h"
+#include "ui/JournalPage.h"
 
 namespace qv {
 
@@ -45,7 +46,12 @@ QString FromUtf8(const std::string& text) {
 
 } // namespace
 
-void TfrmMain::CreateJournalPage(QWidget* tab) {
+JournalPage::JournalPage(MainState& mainState, TKVXPageControl* pageData, TKVXButton* btnFind,
+                         TKVXButton* btnPrint, TKVXButton* btnClear, QWidget* parent)
+    : QWidget(parent), state(mainState), pageData(pageData), btnFind(btnFind), btnPrint(btnPrint),
+      btnClear(btnClear) {
+  setObjectName(QStringLiteral("tabJournal"));
+  QWidget* tab = this;
   auto* page = new QVBoxLayout(tab);
   page->setContentsMargins(0, 0, 0, 0);
   page->setSpacing(0);
@@ -107,7 +113,7 @@ void TfrmMain::CreateJournalPage(QWidget* tab) {
           [this](int) { UpdateFindCaption(); });
 }
 
-void TfrmMain::PushJournalPage() {
+void JournalPage::PushJournalPage() {
   cboxJrnl->setValue(FromGameText(state.journalRecord));
   const QString file = FromGameText(state.journalFile);
   if (edJrnl->Text() != file)
@@ -117,13 +123,13 @@ void TfrmMain::PushJournalPage() {
   state.journalFileRead = false;
 }
 
-void TfrmMain::PullJournalPage() {
+void JournalPage::PullJournalPage() {
   const QString flag = cboxJrnl->Value();
   state.journalRecord = flag.isEmpty() ? std::string("N") : ToGameText(flag);
   state.journalFile = ToGameText(edJrnl->Text());
 }
 
-void TfrmMain::cboxJrnlChange() {
+void JournalPage::cboxJrnlChange() {
   const bool on = cboxJrnl->Value() == QLatin1String("Y");
   edJrnl->setKVXEnabled(on);
   btnClear->setVisible(on);
@@ -133,7 +139,7 @@ void TfrmMain::cboxJrnlChange() {
     edJrnl->setText(FromGameText(DefaultJournalFile(state)));
 }
 
-void TfrmMain::edJrnlExit() {
+void JournalPage::edJrnlExit() {
   RefreshJournal();
 }
 
@@ -146,7 +152,7 @@ QString JournalNameRefusal(const QString& name) {
 }
 } // namespace
 
-bool TfrmMain::AcceptJournalName() {
+bool JournalPage::AcceptJournalName() {
   const QString name = edJrnl->Text();
   if (ui::IsGameText(name))
     return true;
@@ -155,7 +161,15 @@ bool TfrmMain::AcceptJournalName() {
   return false;
 }
 
-void TfrmMain::RefreshJournal() {
+bool JournalPage::JournalNameIsGameText() const {
+  return ui::IsGameText(edJrnl->Text());
+}
+
+void JournalPage::FocusJournalName() {
+  edJrnl->setFocus(Qt::OtherFocusReason);
+}
+
+void JournalPage::RefreshJournal() {
   const std::string path = JournalPathOf(edJrnl->Text());
   if (!path.empty() && platform::FileExists(path)) {
     const WaitCursor wait;
@@ -173,7 +187,7 @@ void TfrmMain::RefreshJournal() {
   UpdateFindCaption();
 }
 
-void TfrmMain::edJrnlFind() {
+void JournalPage::edJrnlFind() {
   ui::OpenFileRequest request;
   request.title = QStringLiteral("Journal Log File");
   request.fileName = QStringLiteral("Journal.Log");
@@ -189,7 +203,7 @@ void TfrmMain::edJrnlFind() {
 
   std::optional<QString> chosen;
   for (;;) {
-    chosen = ui::Hooks().openFile(this, request);
+    chosen = ui::Hooks().openFile(window(), request);
     if (!chosen)
       return;
     const QString folder = QFileInfo(*chosen).absolutePath();
@@ -210,8 +224,8 @@ void TfrmMain::edJrnlFind() {
   edJrnl->setText(shown);
 }
 
-void TfrmMain::btnFindClick() {
-  const QString text = ui::TfrmIgnore::Ask(this, true);
+void JournalPage::btnFindClick() {
+  const QString text = ui::TfrmIgnore::Ask(window(), true);
   if (text.isEmpty())
     return;
   // The line at the top has been seen (or was the last find): the search starts below it.
@@ -224,7 +238,7 @@ void TfrmMain::btnFindClick() {
   UpdateFindCaption();
 }
 
-void TfrmMain::btnClearClick() {
+void JournalPage::btnClearClick() {
   // The file's lines are gone for good: a quick Alt+C, Enter must not empty it.
   if (!ui::ConfirmDefaultNo(QStringLiteral("Are you sure you want to clear you journal?")))
     return;
@@ -233,18 +247,17 @@ void TfrmMain::btnClearClick() {
   platform::WriteLines(JournalPathOf(edJrnl->Text()), {});
 }
 
-void TfrmMain::btnPrintClick() {
-  // Printing reads macroLines: the macro being edited must be in it.
-  if (!StoreCheckedOutMacro())
-    return;
-  PrintActivePage();
-}
-
-void TfrmMain::UpdateFindCaption() {
-  const bool again = pageData->currentWidget() == tabJournal && memoJrnl->firstVisibleLine() > 0;
+void JournalPage::UpdateFindCaption() {
+  const bool again = pageData->currentWidget() == this && memoJrnl->firstVisibleLine() > 0;
   const QString caption = again ? QStringLiteral("&Find Again") : QStringLiteral("&Find");
   if (btnFind->text() != caption)
     btnFind->setText(caption);
+}
+
+bool JournalPage::PrintJournal(QPrinter& printer, QFont& printFont, const PrintProgress& progress) {
+  return qv::PrintJournal(
+      printer, printFont, memoJrnl->lineCount(),
+      [this](int line) { return memoJrnl->lineBytes(line); }, progress);
 }
 
 } // namespace qv

@@ -24,7 +24,7 @@
 #include "core/MainProc.h"
 #include "ui/Dialogs.h"
 #include "ui/MacroGridModel.h"
-#include "ui/Main.h"
+#include "ui/MacroPage.h"
 
 namespace qv {
 
@@ -78,19 +78,6 @@ QIcon SortGlyph() {
   return QIcon(pixmap);
 }
 
-// The number at the end of a control's name: "btnS3" gives 3, "cboxMacro10" gives 10.
-int TrailingNumber(const QObject* control) {
-  if (!control)
-    return -1;
-  const QString name = control->objectName();
-  qsizetype start = name.size();
-  while (start > 0 && name.at(start - 1).isDigit())
-    --start;
-  bool ok = false;
-  const int number = name.mid(start).toInt(&ok);
-  return ok ? number : -1;
-}
-
 std::string TrimBlanks(const std::string& text) {
   const auto first = text.find_first_not_of(' ');
   if (first == std::string::npos)
@@ -130,34 +117,46 @@ std::string ItemName(const TKVXComboBox* box, int index) {
   return ToGameText(whole.isValid() ? whole.toString() : box->itemText(index));
 }
 
-bool IsUnknownAction(const TfrmMain& form, int row) {
-  return form.cboxMacro[row]->currentIndex() >= kActionCount;
+// The control that a click on `widget` gives the focus to: it or the nearest parent that takes
+// the focus by click.
+bool TakesClickFocus(const QWidget* widget) {
+  for (const QWidget* w = widget; w && !w->isWindow(); w = w->parentWidget()) {
+    if (w->isEnabled() && (w->focusPolicy() & Qt::ClickFocus) == Qt::ClickFocus)
+      return true;
+  }
+  return false;
+}
+
+} // namespace
+
+bool MacroPage::IsUnknownAction(int row) const {
+  return cboxMacro[row]->currentIndex() >= kActionCount;
 }
 
 // Lays out the panel's controls for the scroll box's width and sizes its contents to the
 // lowest visible row, so that the scroll range grows with the rows shown.
-void LayoutMacroPanel(TfrmMain& form) {
-  QWidget* contents = form.sclData->widget();
+void MacroPage::LayoutMacroPanel() {
+  QWidget* contents = sclData->widget();
   if (!contents)
     return;
   const QFontMetrics metrics(contents->font());
-  const int labelWidth = std::max(metrics.horizontalAdvance(form.lblKey->text()),
-                                  metrics.horizontalAdvance(form.lblMacro[0]->text())) +
+  const int labelWidth = std::max(metrics.horizontalAdvance(lblKey->text()),
+                                  metrics.horizontalAdvance(lblMacro[0]->text())) +
                          2;
   const int boxLeft = kPanelMargin + labelWidth + 6;
-  int boxWidth = form.cboxKey->sizeHint().width();
-  for (const TKVXComboBox* box : form.cboxMacro)
+  int boxWidth = cboxKey->sizeHint().width();
+  for (const TKVXComboBox* box : cboxMacro)
     boxWidth = std::max(boxWidth, box->sizeHint().width());
   const int parmLabelLeft = boxLeft + boxWidth + 12;
-  const int parmLabelWidth = metrics.horizontalAdvance(form.lblParm[0]->text()) + 2;
+  const int parmLabelWidth = metrics.horizontalAdvance(lblParm[0]->text()) + 2;
   const int parmLeft = parmLabelLeft + parmLabelWidth + 6;
-  const int width = form.sclData->viewport()->width();
+  const int width = sclData->viewport()->width();
   const int parmWidth = std::max(120, width - parmLeft - kPanelMargin);
 
-  form.lblKey->setGeometry(kPanelMargin, kPanelTop, labelWidth, kControlHeight);
-  form.cboxKey->setGeometry(boxLeft, kPanelTop, boxWidth, kControlHeight);
+  lblKey->setGeometry(kPanelMargin, kPanelTop, labelWidth, kControlHeight);
+  cboxKey->setGeometry(boxLeft, kPanelTop, boxWidth, kControlHeight);
   int checkLeft = boxLeft + boxWidth + 16;
-  for (TKVXCheckBox* check : {form.chkAlt, form.chkCtrl, form.chkShift}) {
+  for (TKVXCheckBox* check : {chkAlt, chkCtrl, chkShift}) {
     const int checkWidth = check->sizeHint().width();
     check->setGeometry(checkLeft, kPanelTop, checkWidth, kControlHeight);
     checkLeft += checkWidth + 20;
@@ -166,28 +165,27 @@ void LayoutMacroPanel(TfrmMain& form) {
   int bottom = kPanelTop + kControlHeight;
   for (std::size_t i = 0; i < 10; ++i) {
     const int top = kPanelTop + kRowStep * static_cast<int>(i + 1);
-    form.lblMacro[i]->setGeometry(kPanelMargin, top, labelWidth, kControlHeight);
-    form.cboxMacro[i]->setGeometry(boxLeft, top, boxWidth, kControlHeight);
-    form.lblParm[i]->setGeometry(parmLabelLeft, top, parmLabelWidth, kControlHeight);
-    form.edParm[i]->setGeometry(parmLeft, top, parmWidth, kControlHeight);
-    form.cboxParm[i]->setGeometry(parmLeft, top, parmWidth, kControlHeight);
-    if (!form.cboxMacro[i]->isHidden())
+    lblMacro[i]->setGeometry(kPanelMargin, top, labelWidth, kControlHeight);
+    cboxMacro[i]->setGeometry(boxLeft, top, boxWidth, kControlHeight);
+    lblParm[i]->setGeometry(parmLabelLeft, top, parmLabelWidth, kControlHeight);
+    edParm[i]->setGeometry(parmLeft, top, parmWidth, kControlHeight);
+    cboxParm[i]->setGeometry(parmLeft, top, parmWidth, kControlHeight);
+    if (!cboxMacro[i]->isHidden())
       bottom = top + kControlHeight;
   }
   contents->resize(std::max(width, parmLeft + parmWidth + kPanelMargin), bottom + kPanelTop);
 }
 
 // Lays the six header buttons over the grid's columns; the last one reaches the right edge.
-void LayoutMacroHeader(TfrmMain& form) {
-  const std::array<TKVXButton*, 6> buttons = {form.btnS0, form.btnS1, form.btnS2,
-                                              form.btnS3, form.btnS4, form.btnS5};
-  const int left = form.grdMacro->x() - form.pnlMacroHeader->x() + form.grdMacro->frameWidth();
+void MacroPage::LayoutMacroHeader() {
+  const std::array<TKVXButton*, 6>& buttons = btnS;
+  const int left = grdMacro->x() - pnlMacroHeader->x() + grdMacro->frameWidth();
   int x = 0;
   for (std::size_t i = 0; i < buttons.size(); ++i) {
     const int column = static_cast<int>(i);
-    const int end = i + 1 < buttons.size() ? left + form.grdMacro->columnViewportPosition(column) +
-                                                 form.grdMacro->columnWidth(column)
-                                           : form.pnlMacroHeader->width();
+    const int end = i + 1 < buttons.size() ? left + grdMacro->columnViewportPosition(column) +
+                                                 grdMacro->columnWidth(column)
+                                           : pnlMacroHeader->width();
     buttons[i]->setGeometry(x, 0, std::max(0, end - x), kHeaderHeight);
     x = end;
   }
@@ -195,29 +193,29 @@ void LayoutMacroHeader(TfrmMain& form) {
 
 // The grid shows state.macroGrid; `row` becomes the selected row (kept within the grid).
 // The model reads the rows where they lie: only the rows in sight are converted and drawn.
-void ShowGridRows(TfrmMain& form, int row) {
-  FlagScope busy(form.gridBusy);
-  if (form.state.macroGrid.empty())
-    form.state.macroGrid.emplace_back();
-  const int count = static_cast<int>(form.state.macroGrid.size());
-  form.macroGridModel->Reset();
-  form.grdMacro->setCurrentCell(std::clamp(row, 0, count - 1), 0);
+void MacroPage::ShowGridRows(int row) {
+  FlagScope busy(gridBusy);
+  if (state.macroGrid.empty())
+    state.macroGrid.emplace_back();
+  const int count = static_cast<int>(state.macroGrid.size());
+  macroGridModel->Reset();
+  grdMacro->setCurrentCell(std::clamp(row, 0, count - 1), 0);
 }
 
-int CurrentGridRow(const TfrmMain& form) {
-  return std::max(0, form.grdMacro->currentRow());
+int MacroPage::CurrentGridRow() const {
+  return std::max(0, grdMacro->currentRow());
 }
 
-MacroGridRow SelectedGridRow(const TfrmMain& form) {
-  const int row = form.grdMacro->currentRow();
-  if (row < 0 || row >= static_cast<int>(form.state.macroGrid.size()))
+MacroGridRow MacroPage::SelectedGridRow() const {
+  const int row = grdMacro->currentRow();
+  if (row < 0 || row >= static_cast<int>(state.macroGrid.size()))
     return {};
-  return form.state.macroGrid[static_cast<std::size_t>(row)];
+  return state.macroGrid[static_cast<std::size_t>(row)];
 }
 
 // The grid row of a macro, or -1.
-int GridRowOf(const TfrmMain& form, const MacroPanel& macro) {
-  const auto& rows = form.state.macroGrid;
+int MacroPage::GridRowOf(const MacroPanel& macro) const {
+  const auto& rows = state.macroGrid;
   for (std::size_t r = 0; r < rows.size(); ++r) {
     const auto& cells = rows[r].cells;
     if (TrimBlanks(cells[MacroGridRow::Key]) == TrimBlanks(macro.keyName) &&
@@ -230,85 +228,85 @@ int GridRowOf(const TfrmMain& form, const MacroPanel& macro) {
 }
 
 // A grid row's key and modifiers into cboxKey, chkAlt, chkCtrl and chkShift.
-void TakeMacroKey(TfrmMain& form, const MacroGridRow& row) {
+void MacroPage::TakeMacroKey(const MacroGridRow& row) {
   const std::string key = TrimBlanks(row.cells[MacroGridRow::Key]);
-  SelectOrAppend(form.cboxKey, kKeyCount, IndexOfText(kKeyNames, key), key);
-  form.chkAlt->setChecked(IsYes(row.cells[MacroGridRow::Alt]));
-  form.chkCtrl->setChecked(IsYes(row.cells[MacroGridRow::Ctrl]));
-  form.chkShift->setChecked(IsYes(row.cells[MacroGridRow::Shift]));
+  SelectOrAppend(cboxKey, kKeyCount, IndexOfText(kKeyNames, key), key);
+  chkAlt->setChecked(IsYes(row.cells[MacroGridRow::Alt]));
+  chkCtrl->setChecked(IsYes(row.cells[MacroGridRow::Ctrl]));
+  chkShift->setChecked(IsYes(row.cells[MacroGridRow::Shift]));
 }
 
-void ScrollPanelToTop(TfrmMain& form) {
-  form.sclData->verticalScrollBar()->setValue(0);
+void MacroPage::ScrollPanelToTop() {
+  sclData->verticalScrollBar()->setValue(0);
 }
 
 // Row `row` (0 to 9) shows the parameter control its action takes.
-void ActionChanged(TfrmMain& form, std::size_t row) {
+void MacroPage::ActionChanged(std::size_t row) {
   if (row + 1 < 10) {
-    form.cboxMacro[row + 1]->show();
-    form.lblMacro[row + 1]->show();
+    cboxMacro[row + 1]->show();
+    lblMacro[row + 1]->show();
   }
-  form.edParm[row]->hide();
-  form.cboxParm[row]->hide();
-  form.lblParm[row]->hide();
+  edParm[row]->hide();
+  cboxParm[row]->hide();
+  lblParm[row]->hide();
 
-  const int action = form.cboxMacro[row]->currentIndex();
+  const int action = cboxMacro[row]->currentIndex();
   if (action >= kActionCount) {
     // An action the editor does not know keeps its parameter as free text.
-    form.edParm[row]->show();
-    form.lblParm[row]->show();
+    edParm[row]->show();
+    lblParm[row]->show();
   } else if (action >= 0) {
     const MacroParameterKind kind = ParameterKindOf(kActionNames[static_cast<std::size_t>(action)]);
     if (kind == MacroParameterKind::FreeText) {
-      form.edParm[row]->show();
-      form.lblParm[row]->show();
+      edParm[row]->show();
+      lblParm[row]->show();
     } else if (kind != MacroParameterKind::None) {
-      const std::vector<std::string>& entries = ParameterList(form.state, kind);
-      TKVXComboBox* list = form.cboxParm[row];
+      const std::vector<std::string>& entries = ParameterList(state, kind);
+      TKVXComboBox* list = cboxParm[row];
       list->clear();
       for (const std::string& entry : entries)
         list->addItem(FromGameText(entry));
-      list->setCurrentIndex(IndexOfText(entries, ToGameText(form.edParm[row]->Text())));
+      list->setCurrentIndex(IndexOfText(entries, ToGameText(edParm[row]->Text())));
       list->show();
-      form.lblParm[row]->show();
+      lblParm[row]->show();
     }
   }
-  LayoutMacroPanel(form);
+  LayoutMacroPanel();
 }
 
 // After a refused leave step: the focus goes back to the offending control. While the page is
 // being switched away the switch is let finish first, then the Macros page comes back; focus
 // moves until then are no second leave.
-void FocusMacroControl(TfrmMain& form, QWidget* target) {
+void MacroPage::FocusMacroControl(QWidget* target) {
   QPointer<QWidget> control(target);
-  if (form.tabMacro->isVisible() && form.pageData->currentWidget() == form.tabMacro) {
+  if (isVisible() && pageData->currentWidget() == this) {
     control->setFocus(Qt::OtherFocusReason);
-    form.sclData->ensureWidgetVisible(control);
+    sclData->ensureWidgetVisible(control);
     return;
   }
-  form.macroReturning = true;
-  QTimer::singleShot(0, &form, [&form, control] {
-    form.macroReturning = false;
-    if (form.pageData->currentWidget() != form.tabMacro)
-      form.pageData->setCurrentWidget(form.tabMacro);
+  macroReturning = true;
+  QTimer::singleShot(0, this, [this, control] {
+    macroReturning = false;
+    if (pageData->currentWidget() != this)
+      pageData->setCurrentWidget(this);
     if (!control)
       return;
     control->setFocus(Qt::OtherFocusReason);
-    form.sclData->ensureWidgetVisible(control);
+    sclData->ensureWidgetVisible(control);
   });
 }
 
-bool Refuse(TfrmMain& form, QWidget* target, const char* text) {
+bool MacroPage::Refuse(QWidget* target, const char* text) {
   ui::ShowError(QString::fromLatin1(text));
-  FocusMacroControl(form, target);
+  FocusMacroControl(target);
   return false;
 }
 
 // Events of the page's controls that have no signal: the grid's focus-enter, the sizes of the
 // header strip and the scroll box, and the wheel over a list box of the panel without focus.
-class MacroPageWatcher : public QObject {
+class MacroPage::MacroPageWatcher : public QObject {
 public:
-  explicit MacroPageWatcher(TfrmMain* form) : QObject(form), form_(form) {}
+  explicit MacroPageWatcher(MacroPage* form) : QObject(form), form_(form) {}
 
   void Watch(QObject* control, QObject*& slot) {
     slot = control;
@@ -318,7 +316,7 @@ public:
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
-    TfrmMain& form = *form_;
+    MacroPage& form = *form_;
     switch (event->type()) {
     case QEvent::FocusIn:
       if (watched == grid_) {
@@ -330,9 +328,9 @@ protected:
       break;
     case QEvent::Resize:
       if (watched == viewport_)
-        LayoutMacroPanel(form);
+        form.LayoutMacroPanel();
       else if (watched == header_ || watched == grid_)
-        LayoutMacroHeader(form);
+        form.LayoutMacroHeader();
       break;
     case QEvent::Wheel:
       // Turning the wheel over the panel scrolls it; it changes a list only when focused.
@@ -348,7 +346,7 @@ protected:
   }
 
 private:
-  TfrmMain* form_;
+  MacroPage* form_;
 
 public:
   QObject* grid_ = nullptr;
@@ -356,32 +354,21 @@ public:
   QObject* viewport_ = nullptr;
 };
 
-// The leave step for a macro that is checked out; true when the macro was stored.
-bool LeaveMacroPanel(TfrmMain& form) {
-  FlagScope leaving(form.macroLeaving);
-  if (!form.pnlMacroExit())
+bool MacroPage::LeaveMacroPanel() {
+  FlagScope leaving(macroLeaving);
+  if (!pnlMacroExit())
     return false;
-  form.macroCheckedOut = false;
+  macroCheckedOut = false;
   return true;
-}
-
-// The control that a click on `widget` gives the focus to: it or the nearest parent that takes
-// the focus by click.
-bool TakesClickFocus(const QWidget* widget) {
-  for (const QWidget* w = widget; w && !w->isWindow(); w = w->parentWidget()) {
-    if (w->isEnabled() && (w->focusPolicy() & Qt::ClickFocus) == Qt::ClickFocus)
-      return true;
-  }
-  return false;
 }
 
 // A click that moves the focus out of the panel runs the leave step before the clicked control
 // sees the click, and is dropped when the leave step refuses: else Add, Delete, Save or a grid
 // row would act on a macro that is still checked out, and a click answered by a message box
 // would leave its button pressed.
-class MacroClickGuard : public QObject {
+class MacroPage::MacroClickGuard : public QObject {
 public:
-  explicit MacroClickGuard(TfrmMain* form) : QObject(form), form_(form) {}
+  explicit MacroClickGuard(MacroPage* form) : QObject(form), form_(form) {}
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override {
@@ -390,13 +377,13 @@ protected:
     if (!form_->macroCheckedOut)
       return false;
     // The window's mouse event, before it is handed to the control under the pointer.
-    if (watched == form_->windowHandle()) {
+    if (watched == form_->window()->windowHandle()) {
       const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
-      QWidget* target = form_->childAt(at);
+      QWidget* target = form_->window()->childAt(at);
       if (!target || form_->pnlMacro->isAncestorOf(target) || !TakesClickFocus(target))
         return false;
       bool stored = false;
-      ui::RunAction([&] { stored = LeaveMacroPanel(*form_); });
+      ui::RunAction([&] { stored = form_->LeaveMacroPanel(); });
       return !stored;
     }
     // A click handed to a control directly: the focus has moved already, and the leave step has
@@ -404,15 +391,17 @@ protected:
     if (!watched->isWidgetType())
       return false;
     auto* widget = static_cast<QWidget*>(watched);
-    if (widget->window() != form_ || form_->pnlMacro->isAncestorOf(widget))
+    if (widget->window() != form_->window() || form_->pnlMacro->isAncestorOf(widget))
       return false;
     const QWidget* focused = QApplication::focusWidget();
     return focused && form_->pnlMacro->isAncestorOf(focused) && TakesClickFocus(widget);
   }
 
 private:
-  TfrmMain* form_;
+  MacroPage* form_;
 };
+
+namespace {
 
 // The columns' widths: the designed ones, wider where this platform's font needs more room for
 // a key or action name or for a header caption with the glyph. The Parameters column gives up
@@ -467,7 +456,10 @@ TKVXLabel* MakeLabel(QWidget* parent, const QString& name, const QString& captio
 // ---------------------------------------------------------------------------------------------
 // Building the page
 
-void TfrmMain::CreateMacroPage(QWidget* tab) {
+MacroPage::MacroPage(MainState& mainState, TKVXPageControl* pageData, QWidget* parent)
+    : QWidget(parent), state(mainState), pageData(pageData) {
+  setObjectName(QStringLiteral("tabMacro"));
+  QWidget* tab = this;
   auto* watcher = new MacroPageWatcher(this);
   auto* page = new QVBoxLayout(tab);
   page->setContentsMargins(4, 4, 4, 4);
@@ -488,17 +480,12 @@ void TfrmMain::CreateMacroPage(QWidget* tab) {
     button->setAutoDefault(false);
     button->setIconSize(QSize(9, 14));
     connect(button, &QAbstractButton::clicked, this,
-            Guarded([this, button](bool) { btnS0Click(button); }));
+            Guarded([this, column = static_cast<int>(i)](bool) { btnS0Click(column); }));
     headers[i] = button;
   }
-  btnS0 = headers[0];
-  btnS1 = headers[1];
-  btnS2 = headers[2];
-  btnS3 = headers[3];
-  btnS4 = headers[4];
-  btnS5 = headers[5];
-  btnS0->setIcon(SortGlyph());
-  sortBtn = btnS0;
+  btnS = headers;
+  btnS[0]->setIcon(SortGlyph());
+  sortBtn = btnS[0];
   sortCol = 0;
   page->addWidget(pnlMacroHeader);
 
@@ -510,7 +497,7 @@ void TfrmMain::CreateMacroPage(QWidget* tab) {
   grdMacro->verticalHeader()->hide();
   grdMacro->horizontalHeader()->setMinimumSectionSize(1);
   grdMacro->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  const std::array<int, 6> widths = ColumnWidths(grdMacro->fontMetrics(), btnS0->fontMetrics());
+  const std::array<int, 6> widths = ColumnWidths(grdMacro->fontMetrics(), btnS[0]->fontMetrics());
   int columnsWidth = 0;
   for (std::size_t i = 0; i < widths.size(); ++i) {
     grdMacro->setColumnWidth(static_cast<int>(i), widths[i]);
@@ -586,8 +573,8 @@ void TfrmMain::CreateMacroPage(QWidget* tab) {
                            QStringLiteral("Enter the parameter for the macro"));
     lblParm[i] = MakeLabel(contents, QStringLiteral("lblParm") + number,
                            QStringLiteral("Parameter"), edParm[i]);
-    TKVXComboBox* box = cboxMacro[i];
-    connect(box, &TKVXComboBox::changed, this, Guarded([this, box] { cboxMacro1Change(box); }));
+    connect(cboxMacro[i], &TKVXComboBox::changed, this,
+            Guarded([this, row = static_cast<int>(i)] { cboxMacro1Change(row); }));
   }
   for (TKVXComboBox* box : cboxMacro)
     watcher->WatchList(box);
@@ -602,7 +589,7 @@ void TfrmMain::CreateMacroPage(QWidget* tab) {
   qApp->installEventFilter(new MacroClickGuard(this));
 
   ClearMacroPanel();
-  ShowGridRows(*this, 0);
+  ShowGridRows(0);
 
   connect(grdMacro->selectionModel(), &QItemSelectionModel::currentChanged, this,
           Guarded([this](const QModelIndex&, const QModelIndex&) { grdMacroClick(); }));
@@ -611,7 +598,7 @@ void TfrmMain::CreateMacroPage(QWidget* tab) {
   connect(grdMacro, &QAbstractItemView::doubleClicked, this,
           Guarded([this](const QModelIndex&) { grdMacroClick(); }));
   connect(grdMacro->horizontalHeader(), &QHeaderView::sectionResized, this,
-          [this] { LayoutMacroHeader(*this); });
+          [this] { LayoutMacroHeader(); });
   connect(qApp, &QApplication::focusChanged, this,
           Guarded([this](QWidget*, QWidget* now) { MacroFocusChanged(now); }));
 }
@@ -619,35 +606,35 @@ void TfrmMain::CreateMacroPage(QWidget* tab) {
 // ---------------------------------------------------------------------------------------------
 // The grid
 
-void TfrmMain::ShowMacroGrid() {
-  ShowGridRows(*this, CurrentGridRow(*this));
+void MacroPage::ShowMacroGrid() {
+  ShowGridRows(CurrentGridRow());
   // The panel always shows the selected row's macro while nothing is checked out, so that
   // entering it never pairs one macro's key with another one's actions.
   if (!macroCheckedOut)
     grdMacroClick();
 }
 
-void TfrmMain::SortMacroGrid() {
+void MacroPage::SortMacroGrid() {
   FlagScope busy(gridBusy);
   qv::SortMacroGrid(state.macroGrid, sortCol);
-  ShowGridRows(*this, CurrentGridRow(*this));
+  ShowGridRows(CurrentGridRow());
 }
 
-void TfrmMain::grdMacroClick() {
+void MacroPage::grdMacroClick() {
   // While a macro is checked out the panel holds its only copy.
   if (gridBusy || macroCheckedOut)
     return;
   ClearMacroPanel();
-  ScrollPanelToTop(*this);
-  const MacroGridRow row = SelectedGridRow(*this);
-  TakeMacroKey(*this, row);
+  ScrollPanelToTop();
+  const MacroGridRow row = SelectedGridRow();
+  TakeMacroKey(row);
   ShowMacroPanel(FillMacroPanel(state, row.cells[MacroGridRow::Key], chkAlt->isChecked(),
                                 chkCtrl->isChecked(), chkShift->isChecked()));
 }
 
-void TfrmMain::btnS0Click(QObject* Sender) {
-  auto* button = qobject_cast<TKVXButton*>(Sender);
-  if (!button || button == sortBtn)
+void MacroPage::btnS0Click(int column) {
+  TKVXButton* button = btnS[static_cast<std::size_t>(column)];
+  if (button == sortBtn)
     return;
   if (!StoreCheckedOutMacro())
     return;
@@ -655,7 +642,7 @@ void TfrmMain::btnS0Click(QObject* Sender) {
   sortBtn->setIcon(QIcon());
   sortBtn = button;
   grdMacro->setFocus(Qt::OtherFocusReason);
-  sortCol = std::clamp(TrailingNumber(button), 0, 5);
+  sortCol = column;
   SortMacroGrid();
   grdMacroClick();
 }
@@ -663,7 +650,7 @@ void TfrmMain::btnS0Click(QObject* Sender) {
 // ---------------------------------------------------------------------------------------------
 // The detail panel
 
-void TfrmMain::ClearMacroPanel() {
+void MacroPage::ClearMacroPanel() {
   for (std::size_t i = 0; i < 10; ++i) {
     lblParm[i]->hide();
     edParm[i]->hide();
@@ -684,21 +671,21 @@ void TfrmMain::ClearMacroPanel() {
     }
   }
   macroExtraActionLines.clear();
-  LayoutMacroPanel(*this);
+  LayoutMacroPanel();
 }
 
-void TfrmMain::ShowMacroPanel(const MacroPanel& panel) {
+void MacroPage::ShowMacroPanel(const MacroPanel& panel) {
   const std::size_t rows = std::min<std::size_t>(panel.rows.size(), 10);
   for (std::size_t i = 0; i < rows; ++i) {
     const MacroPanelRow& row = panel.rows[i];
     SelectOrAppend(cboxMacro[i], kActionCount, row.actionIndex, row.action);
     edParm[i]->setText(FromGameText(row.parameter));
-    ActionChanged(*this, i);
+    ActionChanged(i);
   }
   macroExtraActionLines = panel.extraActionLines;
 }
 
-MacroPanel TfrmMain::PanelMacro() const {
+MacroPanel MacroPage::PanelMacro() const {
   MacroPanel macro;
   macro.keyIndex = cboxKey->currentIndex();
   if (macro.keyIndex >= 0)
@@ -728,16 +715,14 @@ MacroPanel TfrmMain::PanelMacro() const {
   return macro;
 }
 
-void TfrmMain::cboxMacro1Change(QObject* Sender) {
-  const int row = TrailingNumber(Sender);
-  if (row >= 1 && row <= 10)
-    ActionChanged(*this, static_cast<std::size_t>(row - 1));
+void MacroPage::cboxMacro1Change(int row) {
+  ActionChanged(static_cast<std::size_t>(row));
 }
 
-void TfrmMain::MacroFocusChanged(QWidget* now) {
+void MacroPage::MacroFocusChanged(QWidget* now) {
   // The focus leaving for another window (a message box, a drop-down list) or for nowhere does
   // not leave the panel.
-  if (macroLeaving || macroReturning || !now || now->window() != this)
+  if (macroLeaving || macroReturning || !now || now->window() != window())
     return;
   const bool inPanel = pnlMacro->isAncestorOf(now);
   if (inPanel == macroCheckedOut)
@@ -747,45 +732,45 @@ void TfrmMain::MacroFocusChanged(QWidget* now) {
     pnlMacroEnter();
     return;
   }
-  LeaveMacroPanel(*this);
+  LeaveMacroPanel();
 }
 
-void TfrmMain::pnlMacroEnter() {
-  ScrollPanelToTop(*this);
+void MacroPage::pnlMacroEnter() {
+  ScrollPanelToTop();
   if (QWidget* focused = QApplication::focusWidget(); focused && pnlMacro->isAncestorOf(focused))
     sclData->ensureWidgetVisible(focused);
-  const MacroGridRow row = SelectedGridRow(*this);
-  TakeMacroKey(*this, row);
+  const MacroGridRow row = SelectedGridRow();
+  TakeMacroKey(row);
   RemoveMacro(state, row.cells[MacroGridRow::Key], chkAlt->isChecked(), chkCtrl->isChecked(),
               chkShift->isChecked());
 }
 
-bool TfrmMain::pnlMacroExit() {
+bool MacroPage::pnlMacroExit() {
   const MacroPanel macro = PanelMacro();
   if (!macro.alt && !macro.ctrl && !macro.shift && TrimBlanks(macro.keyName).size() < 2)
-    return Refuse(*this, chkAlt, kNeedModifierText);
+    return Refuse(chkAlt, kNeedModifierText);
   if (HasMacroKeyLine(state, MacroKeyLine(macro.keyName, macro.alt, macro.ctrl, macro.shift)))
-    return Refuse(*this, cboxKey, kDuplicateText);
+    return Refuse(cboxKey, kDuplicateText);
   for (std::size_t i = 0; i < 10; ++i) {
     if (!cboxParm[i]->isHidden() && cboxParm[i]->currentIndex() < 0)
-      return Refuse(*this, cboxParm[i], kNeedParameterText);
+      return Refuse(cboxParm[i], kNeedParameterText);
     // An unknown action may well take no parameter.
     if (!edParm[i]->isHidden() && TrimControls(edParm[i]->Text()).isEmpty() &&
-        !IsUnknownAction(*this, static_cast<int>(i)))
-      return Refuse(*this, edParm[i], kNeedParameterText);
+        !IsUnknownAction(static_cast<int>(i)))
+      return Refuse(edParm[i], kNeedParameterText);
   }
   AppendMacro(state, macro);
   FillMacroGrid(state, sortCol);
   // The stored macro stays the selected row, as the panel still shows it.
-  const int row = GridRowOf(*this, macro);
-  ShowGridRows(*this, row >= 0 ? row : CurrentGridRow(*this));
+  const int row = GridRowOf(macro);
+  ShowGridRows(row >= 0 ? row : CurrentGridRow());
   return true;
 }
 
-bool TfrmMain::StoreCheckedOutMacro() {
+bool MacroPage::StoreCheckedOutMacro() {
   if (!macroCheckedOut)
     return true;
-  if (!LeaveMacroPanel(*this))
+  if (!LeaveMacroPanel())
     return false;
   // The panel is left for good: editing on there checks the macro out anew.
   if (grdMacro->isVisible())
@@ -796,30 +781,30 @@ bool TfrmMain::StoreCheckedOutMacro() {
 // ---------------------------------------------------------------------------------------------
 // Add and Delete
 
-void TfrmMain::btnAddClick() {
-  if (pageData->currentWidget() != tabMacro)
+void MacroPage::btnAddClick() {
+  if (pageData->currentWidget() != this)
     return;
   if (!StoreCheckedOutMacro())
     return;
   state.macroGrid.emplace_back();
-  ShowGridRows(*this, static_cast<int>(state.macroGrid.size()) - 1);
+  ShowGridRows(static_cast<int>(state.macroGrid.size()) - 1);
   ClearMacroPanel();
   // Entering the panel checks out the new, empty row.
   cboxKey->setFocus(Qt::OtherFocusReason);
 }
 
-void TfrmMain::btnDeleteClick() {
-  if (pageData->currentWidget() != tabMacro)
+void MacroPage::btnDeleteClick() {
+  if (pageData->currentWidget() != this)
     return;
   if (!StoreCheckedOutMacro())
     return;
-  ScrollPanelToTop(*this);
-  const MacroGridRow row = SelectedGridRow(*this);
-  TakeMacroKey(*this, row);
+  ScrollPanelToTop();
+  const MacroGridRow row = SelectedGridRow();
+  TakeMacroKey(row);
   RemoveMacro(state, row.cells[MacroGridRow::Key], chkAlt->isChecked(), chkCtrl->isChecked(),
               chkShift->isChecked());
   FillMacroGrid(state, sortCol);
-  ShowGridRows(*this, CurrentGridRow(*this));
+  ShowGridRows(CurrentGridRow());
   grdMacroClick();
 }
 

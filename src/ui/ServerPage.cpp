@@ -8,8 +8,9 @@
 #include <QVBoxLayout>
 
 #include "controls/KVXStCtl.h"
+#include "core/MainState.h"
 #include "ui/Dialogs.h"
-#include "ui/Main.h"
+#include "ui/ServerPage.h"
 
 namespace qv {
 
@@ -17,7 +18,9 @@ using ui::FromGameText;
 using ui::Guarded;
 using ui::ToGameText;
 
-void TfrmMain::CreateServerPage(QWidget* tab) {
+ServerPage::ServerPage(MainState& mainState, QWidget* parent) : QWidget(parent), state(mainState) {
+  setObjectName(QStringLiteral("tabServer"));
+  QWidget* tab = this;
   auto* page = new QVBoxLayout(tab);
   page->setContentsMargins(6, 6, 6, 6);
   page->setSpacing(6);
@@ -73,53 +76,45 @@ void TfrmMain::CreateServerPage(QWidget* tab) {
     QWidget::setTabOrder(edServ[i], edPort[i]);
     if (i < 3)
       QWidget::setTabOrder(edPort[i], edServ[i + 1]);
-    connect(edServ[i], &TKVXEdit::entered, this, Guarded([this, i] { edServ1Enter(edServ[i]); }));
-    connect(edServ[i], &TKVXEdit::exited, this, Guarded([this, i] { edServ1Exit(edServ[i]); }));
-    connect(edPort[i], &TKVXEdit::entered, this, Guarded([this, i] { edPort1Enter(edPort[i]); }));
-    connect(edPort[i], &TKVXEdit::exited, this, Guarded([this, i] { edPort1Exit(edPort[i]); }));
+    connect(edServ[i], &TKVXEdit::entered, this, Guarded([this, i] { edServ1Enter(i); }));
+    connect(edServ[i], &TKVXEdit::exited, this, Guarded([this, i] { edServ1Exit(i); }));
+    connect(edPort[i], &TKVXEdit::entered, this, Guarded([this, i] { edPort1Enter(i); }));
+    connect(edPort[i], &TKVXEdit::exited, this, Guarded([this, i] { edPort1Exit(i); }));
   }
 }
 
-void TfrmMain::edServ1Enter(QObject* Sender) {
-  if (auto* field = qobject_cast<TKVXEdit*>(Sender))
-    servEnter = field->Text();
+void ServerPage::edServ1Enter(int i) {
+  servEnter = edServ[static_cast<std::size_t>(i)]->Text();
 }
 
-void TfrmMain::edServ1Exit(QObject* Sender) {
-  auto* left = qobject_cast<TKVXEdit*>(Sender);
-  if (!left)
-    return;
-  const QString text = left->Text();
+void ServerPage::edServ1Exit(int i) {
+  const QString text = edServ[static_cast<std::size_t>(i)]->Text();
   for (TKVXEdit* field : edServ) {
     if (field->Text() == servEnter)
       field->setText(text);
   }
 }
 
-void TfrmMain::edPort1Enter(QObject* Sender) {
-  if (auto* field = qobject_cast<TKVXEdit*>(Sender))
-    portEnter = field->Text();
+void ServerPage::edPort1Enter(int i) {
+  portEnter = edPort[static_cast<std::size_t>(i)]->Text();
 }
 
-void TfrmMain::edPort1Exit(QObject* Sender) {
-  auto* left = qobject_cast<TKVXEdit*>(Sender);
-  if (!left)
-    return;
-  const QString text = left->Text();
+void ServerPage::edPort1Exit(int i) {
+  const QString text = edPort[static_cast<std::size_t>(i)]->Text();
   for (TKVXEdit* field : edPort) {
     if (field->Text() == portEnter)
       field->setText(text);
   }
 }
 
-void TfrmMain::PushServerPage() {
+void ServerPage::PushServerPage() {
   for (std::size_t i = 0; i < 4; ++i) {
     edServ[i]->setText(FromGameText(state.servers[i]));
     edPort[i]->setText(FromGameText(state.ports[i]));
   }
 }
 
-void TfrmMain::PullServerPage() {
+void ServerPage::PullServerPage() {
   for (std::size_t i = 0; i < 4; ++i) {
     state.servers[i] = ToGameText(edServ[i]->Text());
     state.ports[i] = ToGameText(edPort[i]->Text());

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -16,8 +17,9 @@
 #include "controls/KVXStCtl.h"
 #include "controls/KvxWin95.h"
 #include "core/MainProc.h"
+#include "core/MainState.h"
 #include "ui/Dialogs.h"
-#include "ui/Main.h"
+#include "ui/SystemPage.h"
 
 namespace qv {
 
@@ -59,7 +61,9 @@ QString FromUtf8(const std::string& text) {
 
 } // namespace
 
-void TfrmMain::CreateSystemPage(QWidget* tab) {
+SystemPage::SystemPage(MainState& mainState, QWidget* parent) : QWidget(parent), state(mainState) {
+  setObjectName(QStringLiteral("tabSys"));
+  QWidget* tab = this;
   auto* page = new QVBoxLayout(tab);
   page->setContentsMargins(6, 6, 6, 6);
   page->setSpacing(4);
@@ -71,12 +75,14 @@ void TfrmMain::CreateSystemPage(QWidget* tab) {
   edUOIns->setKVXEnabled(false);
   edUOIns->setHint(QStringLiteral("This is where UO was installed"));
   lblUOIns = MakeLabel(tab, QStringLiteral("UO Install Directory"), edUOIns);
+  lblUOIns->setObjectName(QStringLiteral("lblUOIns"));
   edVer = new TKVXEdit(tab);
   edVer->setObjectName(QStringLiteral("edVer"));
   edVer->setKVXEnabled(false);
   edVer->setHint(QStringLiteral("Current UO Version"));
   edVer->setFixedWidth(100);
   lblVer = MakeLabel(tab, QStringLiteral("UO Version"), edVer);
+  lblVer->setObjectName(QStringLiteral("lblVer"));
   top->addWidget(lblUOIns);
   top->addWidget(edUOIns, 1);
   top->addSpacing(6);
@@ -177,10 +183,6 @@ void TfrmMain::CreateSystemPage(QWidget* tab) {
   sys->setColumnMinimumWidth(2, 12);
   page->addWidget(gboxSys);
 
-  lblPrint = new QLabel(tab);
-  lblPrint->setObjectName(QStringLiteral("lblPrint"));
-  lblPrint->hide();
-
   // The volume bars follow their boxes at once, and again when a box is left.
   connect(chkSound, &QCheckBox::toggled, this, Guarded([this](bool) { chkSoundExit(); }));
   connect(chkMusic, &QCheckBox::toggled, this, Guarded([this](bool) { chkSoundExit(); }));
@@ -192,7 +194,7 @@ void TfrmMain::CreateSystemPage(QWidget* tab) {
 
 // The install directory is shown whole: its field grows to the path (up to two thirds of the
 // screen's width), and the window with it.
-void TfrmMain::FitInstallDirectory() {
+void SystemPage::FitInstallDirectory() {
   const QLineEdit* field = edUOIns->Edit();
   // The frame, the text margins and the few pixels QLineEdit keeps on either side of the text.
   const QMargins margins = field->textMargins();
@@ -208,15 +210,15 @@ void TfrmMain::FitInstallDirectory() {
   // The page's layout first, so that the window's size hint knows the page's new width.
   if (QLayout* page = edUOIns->parentWidget()->layout())
     page->activate();
-  FixWindowSize();
+  Q_EMIT installDirectoryWidened();
 }
 
-void TfrmMain::chkSoundExit() {
+void SystemPage::chkSoundExit() {
   slideSound->setEnabled(chkSound->isChecked());
   slideMusic->setEnabled(chkMusic->isChecked());
 }
 
-void TfrmMain::PushSystemPage() {
+void SystemPage::PushSystemPage() {
   edUOIns->setText(FromUtf8(state.installDir));
   FitInstallDirectory();
   edVer->setText(FromGameText(state.version));
@@ -238,7 +240,7 @@ void TfrmMain::PushSystemPage() {
   chkSoundExit();
 }
 
-void TfrmMain::PullSystemPage() {
+void SystemPage::PullSystemPage() {
   state.cdRomDataPath = ToGameText(edDPath->Text());
   state.cacheSize = ToGameText(edCache->Text());
   state.pageFlip = ToGameText(cboxPage->Value());
@@ -254,6 +256,16 @@ void TfrmMain::PullSystemPage() {
   state.use565 = chk565->isChecked();
   state.soundVol = slideSound->value();
   state.musicVol = slideMusic->value();
+}
+
+bool SystemPage::CacheSizeIsWhole() const {
+  bool whole = false;
+  edCache->Text().trimmed().toLongLong(&whole);
+  return whole;
+}
+
+void SystemPage::FocusCacheSize() {
+  edCache->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace qv
