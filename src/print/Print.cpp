@@ -393,9 +393,16 @@ bool PrintMacroList(QPrinter& printer, QLabel& lblPrint, const MainState& state,
 bool PrintJournal(QPrinter& printer, QLabel& lblPrint, const TKVXJournalView& memoJrnl,
                   const PrintProgress& progress) {
   const QFont font = SizedPrinterFont(lblPrint, kJournalPointSize);
+  // Every line, not just those indexed so far; indexing is quick next to printing.
+  memoJrnl.waitForIndex();
   TPrinterTarget target(printer);
+  std::string line; // read from disk: the bytes live until the next line is asked for
   return PrintJournal(
-      target, font, memoJrnl.lineCount(), [&](int line) { return memoJrnl.lineBytes(line); },
+      target, font, memoJrnl.lineCount(),
+      [&](int i) -> std::string_view {
+        line = memoJrnl.lineBytes(i);
+        return line;
+      },
       progress);
 }
 

@@ -116,8 +116,8 @@ inline constexpr int kJournalPointSize = 8;
 bool PrintMacroList(TPrintTarget& target, const QFont& font, const std::vector<MacroGridRow>& grid,
                     const std::vector<std::string>& macroLines, const PrintProgress& progress = {});
 
-// The journal in the given font: lineCount lines, lineAt(i) giving line i's Windows-1252 bytes.
-// False when cancelled.
+// The journal in the given font: lineCount lines, lineAt(i) giving line i's Windows-1252 bytes
+// (used before the next call). False when cancelled.
 bool PrintJournal(TPrintTarget& target, const QFont& font, int lineCount,
                   const std::function<std::string_view(int)>& lineAt,
                   const PrintProgress& progress = {});

@@ -104,6 +104,20 @@ void TfrmMain::CreateJournalPage(QWidget* tab) {
   });
   connect(memoJrnl, &TKVXJournalView::firstVisibleLineChanged, this,
           [this](int) { UpdateFindCaption(); });
+  // A big journal is indexed while the page is in use: its progress shows in the status bar.
+  connect(memoJrnl, &TKVXJournalView::indexingProgress, this, [this](qint64 done, qint64 total) {
+    const qint64 percent = total > 0 ? done * 100 / total : 100;
+    sbarHint->setPanelText(1, QStringLiteral("Reading journal... %1%").arg(percent));
+  });
+  connect(memoJrnl, &TKVXJournalView::indexingFinished, this, [this] {
+    sbarHint->setPanelText(1, QString());
+    RefreshHint();
+  });
+  connect(memoJrnl, &TKVXJournalView::indexingFailed, this,
+          Guarded([](const QString& message) { ui::ShowError(message); }));
+  connect(memoJrnl, &TKVXJournalView::fileChanged, this, [this] {
+    sbarHint->setPanelText(1, QStringLiteral("Journal file changed: read again"));
+  });
 }
 
 void TfrmMain::PushJournalPage() {
@@ -213,6 +227,7 @@ void TfrmMain::btnFindClick() {
   const QString text = ui::TfrmIgnore::Ask(this, true);
   if (text.isEmpty())
     return;
+  memoJrnl->reloadIfChanged(); // search what the file holds now
   // The line at the top has been seen (or was the last find): the search starts below it.
   const int start = memoJrnl->firstVisibleLine() + 1;
   const int found = memoJrnl->find(text, start);

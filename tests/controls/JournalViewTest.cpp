@@ -106,7 +106,7 @@ TEST_F(JournalViewTest, ClearResetsViewAndIndex) {
   EXPECT_EQ(view.firstVisibleLine(), 0);
   EXPECT_EQ(moved.count(), 1);
   EXPECT_FALSE(view.hasSelection());
-  EXPECT_EQ(view.index().MemoryBytes(), 0u);
+  EXPECT_EQ(view.document().MemoryBytes(), 0u);
   EXPECT_EQ(view.findBytes("Line", 0), -1);
   EXPECT_EQ(view.verticalScrollBar()->maximum(), 0);
   EXPECT_FALSE(view.copy());
