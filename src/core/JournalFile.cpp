@@ -37,7 +37,7 @@ std::filesystem::path PathOf(const std::string& utf8) {
 // Calls onByte(i) for each byte in d[0, n) that is a zero, CR or LF, in order; stops when it
 // returns false.
 template <typename OnByte>
-void ForEachSpecial(const unsigned char* d, std::size_t n, OnByte&& onByte) {
+void ForEachBreakByte(const unsigned char* d, std::size_t n, OnByte&& onByte) {
   std::size_t i = 0;
 #ifdef QV_JOURNALFILE_SSE2
   const __m128i zero = _mm_setzero_si128();
@@ -268,7 +268,7 @@ void JournalFile::Index(std::size_t maxLines) {
           lineEnd(pos - 1, pos);
       }
       const bool atEnd = pos + n >= m_bytesTotal || n < want;
-      ForEachSpecial(d, stop ? 0 : n, [&](std::size_t i) {
+      ForEachBreakByte(d, stop ? 0 : n, [&](std::size_t i) {
         const unsigned char c = d[i];
         if (c == 0) {
           textEnd = pos + i;
