@@ -19,8 +19,10 @@ namespace qv {
 namespace {
 
 // Lines per index entry, and the most bytes between two entries (at the next line start), so that
-// a group is read in one go and the index stays small for short and long lines alike.
-constexpr std::uint64_t kGroupLines = 256;
+// a group is read in one go and the index stays small for short and long lines alike: at most
+// 32 MiB for the most lines the view counts (2^31 - 1, a 2 GiB file of bare LF bytes), 120 KiB
+// for a journal of 500 MiB.
+constexpr std::uint64_t kGroupLines = 1024;
 constexpr std::uint64_t kGroupBytes = std::uint64_t{1} << 20;
 // The worker's read size; the cancel flag is looked at after each.
 constexpr std::size_t kIndexChunk = std::size_t{1} << 20;

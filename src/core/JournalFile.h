@@ -5,7 +5,7 @@
 // lines it has reached are usable at once and their count grows until it is done.
 //
 // Lines follow LineIndex's rules: split at CR LF, LF or CR; a zero byte ends the text. The index
-// is sparse: it keeps where every 256th line starts (and one start at least every MiB), and a
+// is sparse: it keeps where every 1024th line starts (and one start at least every MiB), and a
 // few recently read groups of lines are cached.
 //
 // Reads are positional reads on a stream opened per read, never a mapping: the game appends to

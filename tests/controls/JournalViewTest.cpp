@@ -295,7 +295,7 @@ TEST_F(JournalViewTest, OnDemandLinesAndFindMatchTheWholeFileIndex) {
   texts.push_back(pair);
   pair[kMiB] = 'a';
   texts.push_back(pair);
-  // Short lines only: many groups of 256 lines; and a zero byte ending the text.
+  // Short lines only: many groups of 1024 lines; and a zero byte ending the text.
   texts.push_back(std::string(70000, '\n') + "tail\r\n" + std::string(1000, '\r'));
   std::string zero = RandomJournal(rng, kMiB + 5000);
   zero[kMiB + 2000] = '\0';
