@@ -307,18 +307,13 @@ void JournalFile::Index(std::size_t maxLines) {
     }
     publish(true);
   } catch (const std::bad_alloc&) {
-    failure = Failure::OutOfMemory;
-    pending.clear();
-    textEnd = lineStart;
-    try {
-      publish(true);
-    } catch (const std::bad_alloc&) {
-      const std::lock_guard lock(m_mutex);
-      m_failure = Failure::OutOfMemory;
-      m_textEnd = m_indexedEnd;
-      m_done = true;
-      m_progress.notify_all();
-    }
+    // What was published stays usable: its lines and its index agree. (Lines counted since
+    // have no index entries, so they are dropped.)
+    const std::lock_guard lock(m_mutex);
+    m_failure = Failure::OutOfMemory;
+    m_textEnd = m_indexedEnd;
+    m_done = true;
+    m_progress.notify_all();
   }
 }
 
