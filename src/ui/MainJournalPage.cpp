@@ -105,19 +105,23 @@ void TfrmMain::CreateJournalPage(QWidget* tab) {
   connect(memoJrnl, &TKVXJournalView::firstVisibleLineChanged, this,
           [this](int) { UpdateFindCaption(); });
   // A big journal is indexed while the page is in use: its progress shows in the status bar.
-  connect(memoJrnl, &TKVXJournalView::indexingProgress, this, [this](qint64 done, qint64 total) {
-    const qint64 percent = total > 0 ? done * 100 / total : 100;
-    sbarHint->setPanelText(1, QStringLiteral("Reading journal... %1%").arg(percent));
-  });
+  const auto showStatus = [this](const QString& text) {
+    FitHintPanels(sbarHint->PanelText(0), text);
+    sbarHint->setPanelText(1, text);
+  };
+  connect(memoJrnl, &TKVXJournalView::indexingProgress, this,
+          [showStatus](qint64 done, qint64 total) {
+            const qint64 percent = total > 0 ? done * 100 / total : 100;
+            showStatus(QStringLiteral("Reading journal... %1%").arg(percent));
+          });
   connect(memoJrnl, &TKVXJournalView::indexingFinished, this, [this] {
     sbarHint->setPanelText(1, QString());
     RefreshHint();
   });
   connect(memoJrnl, &TKVXJournalView::indexingFailed, this,
           Guarded([](const QString& message) { ui::ShowError(message); }));
-  connect(memoJrnl, &TKVXJournalView::fileChanged, this, [this] {
-    sbarHint->setPanelText(1, QStringLiteral("Journal file changed: read again"));
-  });
+  connect(memoJrnl, &TKVXJournalView::fileChanged, this,
+          [showStatus] { showStatus(QStringLiteral("Journal file changed: read again")); });
 }
 
 void TfrmMain::PushJournalPage() {
