@@ -134,6 +134,11 @@ void TKVXJournalView::reset() {
   syncIndex();
 }
 
+void TKVXJournalView::waitForIndex() {
+  m_doc.WaitForIndex();
+  syncIndex();
+}
+
 void TKVXJournalView::syncLineCount() {
   if (lineCount() == m_syncedLines)
     return;

@@ -74,8 +74,8 @@ public:
   // The lines indexed so far: grows while indexing.
   int lineCount() const { return static_cast<int>(m_doc.LineCount()); }
   bool indexing() const { return m_doc.Indexing(); }
-  // Blocks until the whole file is indexed.
-  void waitForIndex() const { m_doc.WaitForIndex(); }
+  // Blocks until the whole file is indexed, then follows it at once (signals included).
+  void waitForIndex();
   // The bytes of line i (without its line end, cut at JournalFile::kMaxLineBytes); empty for a
   // line that does not exist.
   std::string lineBytes(int line) const;

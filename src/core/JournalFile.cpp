@@ -110,6 +110,14 @@ Reader ReaderFor(const std::filesystem::path& path, const std::string& bytes, bo
   return Reader(path, inMemory ? &bytes : nullptr);
 }
 
+std::mutex g_faultMutex;
+JournalFile::IndexFaultHook g_faultHook;
+
+JournalFile::IndexFaultHook CurrentFaultHook() {
+  const std::lock_guard lock(g_faultMutex);
+  return g_faultHook;
+}
+
 } // namespace
 
 struct JournalFile::Block {
@@ -250,6 +258,7 @@ void JournalFile::Index(std::size_t maxLines) {
   };
 
   try {
+    const IndexFaultHook fault = CurrentFaultHook();
     Reader reader = ReaderFor(m_source->path, m_source->bytes, m_source->inMemory);
     std::vector<char> chunk(kIndexChunk);
     const auto* d = reinterpret_cast<const unsigned char*>(chunk.data());
@@ -295,8 +304,11 @@ void JournalFile::Index(std::size_t maxLines) {
         textEnd = pos;
         break;
       }
-      if (!stop && pos < m_bytesTotal)
+      if (!stop && pos < m_bytesTotal) {
         publish(false);
+        if (fault && fault(pos))
+          throw std::bad_alloc();
+      }
     }
     if (pendingCr && !stop) // the file shrank to end with this CR
       lineEnd(pos - 1, pos);
@@ -519,6 +531,11 @@ std::size_t JournalFile::Find(std::string_view needle, std::size_t fromLine) con
     pos += n;
     kept = keep;
   }
+}
+
+void JournalFile::SetIndexFaultHook(IndexFaultHook hook) {
+  const std::lock_guard lock(g_faultMutex);
+  g_faultHook = std::move(hook);
 }
 
 bool JournalFile::Changed() const {

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -90,6 +91,11 @@ public:
   bool Changed() const;
   // Bytes held for the index and the cache, roughly.
   std::size_t MemoryBytes() const;
+
+  // A seam for tests: the indexer calls the hook after each read it has published, with the
+  // bytes done; true makes memory run out there. An empty function removes it.
+  using IndexFaultHook = std::function<bool(std::uint64_t bytesDone)>;
+  static void SetIndexFaultHook(IndexFaultHook hook);
 
 private:
   struct Source;

@@ -394,7 +394,7 @@ bool PrintJournal(QPrinter& printer, QLabel& lblPrint, const TKVXJournalView& me
                   const PrintProgress& progress) {
   const QFont font = SizedPrinterFont(lblPrint, kJournalPointSize);
   // Every line, not just those indexed so far; indexing is quick next to printing.
-  memoJrnl.waitForIndex();
+  memoJrnl.document().WaitForIndex();
   TPrinterTarget target(printer);
   std::string line; // read from disk: the bytes live until the next line is asked for
   return PrintJournal(
