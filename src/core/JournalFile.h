@@ -83,8 +83,9 @@ public:
   // The file's bytes in [begin, end), fewer where the file ends.
   std::string ReadRange(std::uint64_t begin, std::uint64_t end) const;
 
-  // The first line at or after fromLine in which needle occurs (FindFoldedAZ's rules), or npos;
-  // LineIndex::Find's rules. Streams the file; waits for the index where the match lies beyond it.
+  // The first line at or after fromLine in which needle occurs, or npos, by LineIndex::Find's
+  // rules (A-Z without case; a needle holding CR, LF or a zero byte occurs nowhere). Streams the
+  // file from fromLine; waits for the index where the match lies beyond it.
   std::size_t Find(std::string_view needle, std::size_t fromLine) const;
 
   // True when the file's size or time of change differs from when it was opened.
