@@ -1,7 +1,7 @@
 // quorvel_bench: the program's benchmarks, side by side with their references, in one run.
 //
-//   quorvel_bench all [--runs N] [--dir DIR] [--sizes 100,500] [--plaintextedit-max MIB]
-//                     [--quorvel BIN]
+//   quorvel_bench all [--runs N] [--dir DIR] [--sizes 100,500,2048] [--plaintextedit-max MIB]
+//                     [--lf-mib MIB] [--quorvel BIN]
 //
 // prints a table (item, ours, reference, ratio), each figure the median of N runs (default 5).
 // Every run is a process of its own, so that memory figures start from a clean heap. Linux only
@@ -9,9 +9,14 @@
 //
 // Items:
 // - a generated Windows-1252 journal (CR LF lines, bytes 0x80-0xFF, the searched text in other
-//   letter case near the end) of each size: open (read, index, first paint), first paint alone,
-//   search from the top to the match, memory growth, clear and the memory left after it; against
+//   letter case near the end) of each size: the longest stall of the main thread from the open
+//   until the worker has indexed the file (the longest gap between the ticks of a 5 ms timer),
+//   open to the first screen painted, open to fully indexed, first paint alone, search from the
+//   top to the match, peak memory growth, clear and the memory left after it; against the former
+//   view's whole-file read and index (core's LineIndex: read, index, search, peak memory),
 //   QPlainTextEdit (setPlainText + first paint, find, clear) and `grep -i -F -n -m1`;
+// - a file of nothing but LF bytes (--lf-mib, 400 by default; 0 leaves it out): the same stall,
+//   time and peak memory, against the whole-file index;
 // - a macro file of 20,000 and 40,000 macros read, listed and sorted;
 // - the Macros page's grid showing 20,000 macros and re-sorting them on a header click: the grid
 //   over its table model, against the former grid of one QTableWidgetItem per cell;
@@ -21,6 +26,7 @@
 
 #include "controls/JournalView.h"
 #include "controls/KVXAdCtl.h"
+#include "text/LineIndex.h"
 #include "core/MainProc.h"
 #include "platform/FileSystem.h"
 #include "text/Encoding.h"
@@ -35,6 +41,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTimer>
 #include <QWindow>
 
 #include <fcntl.h>
@@ -83,6 +90,21 @@ double ResidentBytes() {
       return std::strtod(line.c_str() + 6, nullptr) * 1024.0;
   }
   return 0;
+}
+
+// The process's peak resident memory in bytes, and its reset to the current resident memory.
+double PeakBytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0)
+      return std::strtod(line.c_str() + 6, nullptr) * 1024.0;
+  }
+  return 0;
+}
+
+void ResetPeak() {
+  std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 // --- The journal file ---
@@ -230,21 +252,69 @@ void Print(const Values& values) {
     std::printf("%s=%.6f\n", key.c_str(), value);
 }
 
-int RunView(const std::string& file) {
+// A file of nothing but LF bytes: one empty line per byte.
+void GenerateLineFeeds(const std::string& path, std::size_t size) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  const std::string block(std::size_t{1} << 20, '\n');
+  for (std::size_t written = 0; written < size; written += block.size())
+    out.write(block.data(), static_cast<std::streamsize>(std::min(block.size(), size - written)));
+  out.close();
+  if (!out)
+    throw std::runtime_error("cannot write " + path);
+}
+
+// The longest time the main thread did not get to a 5 ms timer's tick.
+class StallMeter {
+public:
+  StallMeter() {
+    m_timer.setTimerType(Qt::PreciseTimer);
+    m_timer.setInterval(5);
+    QObject::connect(&m_timer, &QTimer::timeout, [this] { Tick(); });
+    m_clock.start();
+    m_timer.start();
+  }
+  double LongestMs() {
+    Tick();
+    return m_longest;
+  }
+
+private:
+  void Tick() {
+    const double now = static_cast<double>(m_clock.nsecsElapsed()) / 1e6;
+    m_longest = std::max(m_longest, now - m_last);
+    m_last = now;
+  }
+  QTimer m_timer;
+  QElapsedTimer m_clock;
+  double m_last = 0;
+  double m_longest = 0;
+};
+
+// A file without the searched text (the bare LF one) passes with matchRequired false.
+int RunView(const std::string& file, bool matchRequired) {
   qv::TKVXJournalView view;
   ShowAndSettle(view);
   Values v;
   const double base = ResidentBytes();
+  ResetPeak();
 
+  bool indexed = false;
+  QObject::connect(&view, &qv::TKVXJournalView::indexingFinished, [&indexed] { indexed = true; });
+  StallMeter stall;
   auto start = Clock::now();
   if (!view.loadFile(QString::fromStdString(file)))
     return 3;
   const double loaded = MsSince(start);
   view.viewport()->repaint();
-  QApplication::processEvents();
   v["open_ms"] = MsSince(start);
   v["paint_ms"] = v["open_ms"] - loaded;
+  // The page stays usable meanwhile: events are handled as they come.
+  while (!indexed)
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  v["indexed_ms"] = MsSince(start);
+  v["stall_ms"] = stall.LongestMs();
   v["growth"] = ResidentBytes() - base;
+  v["peak"] = PeakBytes() - base;
   v["lines"] = view.lineCount();
 
   // The page's search: from the line below the first visible one, the match scrolled to the top.
@@ -262,7 +332,29 @@ int RunView(const std::string& file) {
   v["clear_ms"] = MsSince(start);
   v["after_clear"] = ResidentBytes() - base;
   Print(v);
-  return found >= 0 ? 0 : 4;
+  return found >= 0 || !matchRequired ? 0 : 4;
+}
+
+// The former view's way: the whole file read and indexed at once (core's LineIndex), then
+// searched.
+int RunLineIndex(const std::string& file) {
+  Values v;
+  const double base = ResidentBytes();
+  ResetPeak();
+  auto start = Clock::now();
+  qv::LineIndex index;
+  if (!index.LoadFile(file))
+    return 3;
+  v["open_ms"] = MsSince(start);
+  v["peak"] = PeakBytes() - base;
+  v["lines"] = static_cast<double>(index.LineCount());
+  std::string needle = kNeedle;
+  start = Clock::now();
+  const std::size_t found = index.Find(needle, 1);
+  v["search_ms"] = MsSince(start);
+  v["found_line"] = found == qv::LineIndex::npos ? -1 : static_cast<double>(found);
+  Print(v);
+  return 0;
 }
 
 int RunPlainTextEdit(const std::string& file) {
@@ -604,8 +696,9 @@ bool BinaryMentions(const std::string& path, std::string_view text) {
 struct Options {
   int runs = 5;
   std::string dir = "/tmp/quorvel-bench";
-  std::vector<int> sizes = {100, 500};
+  std::vector<int> sizes = {100, 500, 2048};
   int plainTextEditMax = 100;
+  int lfMib = 400;
   std::string quorvel;
 };
 
@@ -623,6 +716,8 @@ int RunAll(const std::string& self, const Options& opt) {
 
     Progress(tag + ": the view");
     const auto ours = Medians({self, "view", file}, env, opt.runs, 600000);
+    Progress(tag + ": the whole-file index");
+    const auto whole = Medians({self, "lineindex", file}, env, opt.runs, 600000);
     std::optional<Values> pte;
     if (mib <= opt.plainTextEditMax) {
       Progress(tag + ": QPlainTextEdit");
@@ -654,16 +749,29 @@ int RunAll(const std::string& self, const Options& opt) {
       else
         rows.push_back({item, ourText, "QPlainTextEdit not run", ""});
     };
-    vsPte(name + ": open (read, index, first paint)", Ms(o.at("open_ms")), o.at("open_ms"),
-          "open_ms", Ms);
+    // Against the former view's whole-file read and index, which the window waited for.
+    const auto vsWhole = [&](const std::string& item, const std::string& ourText, double ourValue,
+                             const std::string& key, auto format) {
+      if (whole)
+        rows.push_back({item, ourText, "whole-file index " + format(whole->at(key)),
+                        Ratio(whole->at(key) / ourValue)});
+      else
+        rows.push_back({item, ourText, "whole-file index failed", ""});
+    };
+    vsWhole(name + ": longest main-thread stall, open to indexed", Ms(o.at("stall_ms")),
+            o.at("stall_ms"), "open_ms", Ms);
+    vsPte(tag + ": open to first screen painted", Ms(o.at("open_ms")), o.at("open_ms"), "open_ms",
+          Ms);
+    vsWhole(tag + ": open to fully indexed (page usable meanwhile)", Ms(o.at("indexed_ms")),
+            o.at("indexed_ms"), "open_ms", Ms);
     vsPte(tag + ": first paint", Ms(o.at("paint_ms")), o.at("paint_ms"), "paint_ms", Ms);
     vsPte(tag + ": search top to match", Ms(o.at("search_ms")), o.at("search_ms"), "search_ms", Ms);
+    vsWhole(tag + ": search top to match", Ms(o.at("search_ms")), o.at("search_ms"), "search_ms",
+            Ms);
     rows.push_back({tag + ": search top to match", Ms(o.at("search_ms")),
                     "grep -i -F -n -m1 " + Ms(grep), Ratio(grep / o.at("search_ms"))});
     vsPte(tag + ": memory growth", MiB(o.at("growth")), o.at("growth"), "growth", MiB);
-    const double limit = double(size) + 16.0 * o.at("lines");
-    rows.push_back({tag + ": memory growth", MiB(o.at("growth")),
-                    "limit file + 16 B/line " + MiB(limit), Ratio(limit / o.at("growth"))});
+    vsWhole(tag + ": memory growth (peak)", MiB(o.at("peak")), o.at("peak"), "peak", MiB);
     vsPte(tag + ": clear and repaint", Ms(o.at("clear_ms")), o.at("clear_ms"), "clear_ms", Ms);
     vsPte(tag + ": clear, the call alone", Ms(o.at("clear_call_ms")), o.at("clear_call_ms"),
           "clear_call_ms", Ms);
@@ -673,9 +781,42 @@ int RunAll(const std::string& self, const Options& opt) {
     else
       rows.push_back({tag + ": memory kept after clear", MiB(o.at("after_clear")), "", ""});
     const int ourLine = static_cast<int>(o.at("found_line"));
-    if (ourLine != grepLine || (pte && static_cast<int>((*pte).at("found_line")) != ourLine))
+    if (ourLine != grepLine || (pte && static_cast<int>((*pte).at("found_line")) != ourLine) ||
+        (whole && static_cast<int>(whole->at("found_line")) != ourLine))
       rows.push_back({tag + ": FOUND LINES DIFFER", std::to_string(ourLine),
                       "grep " + std::to_string(grepLine), ""});
+  }
+
+  if (opt.lfMib > 0) {
+    const std::string file = opt.dir + "/journal-lf-" + std::to_string(opt.lfMib) + "MiB.log";
+    const std::string tag = std::to_string(opt.lfMib) + " MiB of bare LF";
+    Progress("generating " + file);
+    GenerateLineFeeds(file, static_cast<std::size_t>(opt.lfMib) << 20);
+    Progress(tag + ": the view");
+    const auto ours = Medians({self, "view", file, "--no-match"}, env, opt.runs, 600000);
+    // The whole-file index needs GBs and many seconds here: one run.
+    Progress(tag + ": the whole-file index");
+    const auto whole = Medians({self, "lineindex", file}, env, 1, 600000);
+    if (!ours) {
+      rows.push_back({tag + ": the view failed", "n/a", "", ""});
+    } else {
+      const Values& o = *ours;
+      const auto vsWhole = [&](const std::string& item, const std::string& ourText, double ourValue,
+                               const std::string& key, auto format) {
+        if (whole)
+          rows.push_back({item, ourText, "whole-file index (1 run) " + format(whole->at(key)),
+                          Ratio(whole->at(key) / ourValue)});
+        else
+          rows.push_back({item, ourText, "whole-file index failed", ""});
+      };
+      const std::string name = tag + " (" + Format("%.0f", o.at("lines") / 1e6) + " M lines)";
+      vsWhole(name + ": longest main-thread stall", Ms(o.at("stall_ms")), o.at("stall_ms"),
+              "open_ms", Ms);
+      vsWhole(tag + ": open to fully indexed", Ms(o.at("indexed_ms")), o.at("indexed_ms"),
+              "open_ms", Ms);
+      vsWhole(tag + ": memory growth (peak)", MiB(o.at("peak")), o.at("peak"), "peak", MiB);
+    }
+    std::filesystem::remove(file);
   }
 
   double macros20 = 0;
@@ -745,11 +886,14 @@ int RunAll(const std::string& self, const Options& opt) {
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
+  if (mode == "lineindex" && argc >= 3)
+    return RunLineIndex(argv[2]);
   if (mode == "view" || mode == "plaintextedit") {
     if (argc < 3)
       return 2;
     QApplication app(argc, argv);
-    return mode == "view" ? RunView(argv[2]) : RunPlainTextEdit(argv[2]);
+    return mode == "view" ? RunView(argv[2], !(argc > 3 && std::string(argv[3]) == "--no-match"))
+                          : RunPlainTextEdit(argv[2]);
   }
   if ((mode == "grid" || mode == "widgetgrid") && argc >= 3) {
     QApplication app(argc, argv);
@@ -783,6 +927,8 @@ int main(int argc, char** argv) {
         opt.dir = value;
       else if (key == "--plaintextedit-max")
         opt.plainTextEditMax = std::atoi(value.c_str());
+      else if (key == "--lf-mib")
+        opt.lfMib = std::atoi(value.c_str());
       else if (key == "--quorvel")
         opt.quorvel = value;
       else if (key == "--sizes") {
@@ -796,9 +942,10 @@ int main(int argc, char** argv) {
     const std::string self = std::filesystem::canonical("/proc/self/exe").string();
     return RunAll(self, opt);
   }
-  std::fprintf(stderr, "usage: quorvel_bench all [--runs N] [--dir DIR] [--sizes 100,500] "
-                       "[--plaintextedit-max MIB] [--quorvel BIN]\n"
-                       "       quorvel_bench view|plaintextedit JOURNAL\n"
+  std::fprintf(stderr, "usage: quorvel_bench all [--runs N] [--dir DIR] [--sizes 100,500,2048] "
+                       "[--plaintextedit-max MIB] [--lf-mib MIB] [--quorvel BIN]\n"
+                       "       quorvel_bench view JOURNAL [--no-match]\n"
+                       "       quorvel_bench plaintextedit|lineindex JOURNAL\n"
                        "       quorvel_bench macros|grid|widgetgrid MACROFILE\n"
                        "       quorvel_bench generate FILE MIB\n");
   return 2;

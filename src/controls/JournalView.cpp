@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -28,6 +29,10 @@ constexpr int kMargin = 4;
 constexpr int kTabColumns = 8;
 // How often the selection follows a mouse held outside the view.
 constexpr int kDragScrollMs = 50;
+// How often the view follows a running index, and looks whether its file changed.
+constexpr int kIndexPollMs = 40;
+constexpr int kWatchMs = 1000;
+constexpr std::size_t kMaxLines = static_cast<std::size_t>(std::numeric_limits<int>::max());
 
 const std::array<char16_t, 256>& Cp1252Table() {
   static const std::array<char16_t, 256> table = [] {
@@ -57,7 +62,7 @@ TKVXJournalView::TKVXJournalView(QWidget* parent) : QAbstractScrollArea(parent) 
   updateScrollBars();
 }
 
-TKVXJournalView::~TKVXJournalView() = default;
+TKVXJournalView::~TKVXJournalView() = default; // m_doc cancels its index
 
 void TKVXJournalView::setKVXEnabled(bool enabled) {
   m_enabled = enabled;
@@ -70,27 +75,45 @@ void TKVXJournalView::setKVXEnabled(bool enabled) {
 // --- Text ---
 
 bool TKVXJournalView::loadFile(const QString& hostPath) {
-  m_index.Clear(); // the old text goes before the new one is read
-  bool ok = m_index.LoadFile(hostPath.toStdString());
-  if (ok && m_index.LineCount() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
-    m_index.Clear();
-    ok = false;
-  }
+  m_pendingFirstLine = -1;
+  const bool ok = m_doc.Open(hostPath.toStdString(), kMaxLines);
+  m_path = ok ? hostPath : QString();
+  m_reportEnd = true;
+  if (ok)
+    m_doc.WaitForLines(static_cast<std::size_t>(visibleLineCount()));
   reset();
   return ok;
 }
 
 void TKVXJournalView::setBytes(std::string_view bytes) {
-  m_index.Clear();
-  m_index.Assign(bytes);
-  if (m_index.LineCount() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
-    m_index.Clear();
+  m_pendingFirstLine = -1;
+  m_doc.Assign(bytes, kMaxLines);
+  m_path.clear();
+  m_reportEnd = true;
   reset();
 }
 
 void TKVXJournalView::clear() {
-  m_index.Clear();
+  m_pendingFirstLine = -1;
+  m_doc.Close();
+  m_path.clear();
   reset();
+}
+
+bool TKVXJournalView::reloadIfChanged() {
+  if (m_path.isEmpty() || m_doc.Indexing() || !m_doc.Changed())
+    return false;
+  const int first = firstVisibleLine();
+  const QString path = m_path;
+  loadFile(path);
+  if (first > 0) {
+    // Indexing is fast: the top line comes back before anything is painted.
+    m_doc.WaitForLines(static_cast<std::size_t>(first + visibleLineCount()));
+    m_pendingFirstLine = first;
+    syncIndex();
+  }
+  Q_EMIT fileChanged();
+  return true;
 }
 
 void TKVXJournalView::reset() {
@@ -98,17 +121,79 @@ void TKVXJournalView::reset() {
   m_goalX = -1;
   m_dragging = false;
   m_dragScrollTimer.stop();
+  m_syncedLines = lineCount();
+  m_syncedLongest = m_doc.LongestLine();
   updateContentWidth();
   updateScrollBars();
   horizontalScrollBar()->setValue(0);
   verticalScrollBar()->setValue(0);
   viewport()->update();
+  if (m_path.isEmpty())
+    m_watchTimer.stop();
+  else
+    m_watchTimer.start(kWatchMs, this);
+  syncIndex();
 }
 
-std::string_view TKVXJournalView::lineBytes(int line) const {
+void TKVXJournalView::waitForIndex() {
+  m_doc.WaitForIndex();
+  syncIndex();
+}
+
+void TKVXJournalView::syncLineCount() {
+  if (lineCount() == m_syncedLines)
+    return;
+  m_syncedLines = lineCount();
+  updateScrollBars();
+  viewport()->update();
+}
+
+void TKVXJournalView::syncIndex() {
+  // Asked first: once it says done, the counts read after it are final.
+  const bool running = m_doc.Indexing();
+  syncLineCount();
+  if (m_doc.LongestLine() != m_syncedLongest) {
+    m_syncedLongest = m_doc.LongestLine();
+    updateContentWidth();
+    updateScrollBars();
+  }
+  if (m_pendingFirstLine >= 0 && (!running || lineCount() > m_pendingFirstLine)) {
+    setFirstVisibleLine(m_pendingFirstLine);
+    m_pendingFirstLine = -1;
+  }
+  if (running) {
+    if (!m_indexTimer.isActive())
+      m_indexTimer.start(kIndexPollMs, this);
+    Q_EMIT indexingProgress(static_cast<qint64>(m_doc.BytesDone()),
+                            static_cast<qint64>(m_doc.BytesTotal()));
+    return;
+  }
+  m_indexTimer.stop();
+  if (!m_reportEnd)
+    return;
+  m_reportEnd = false;
+  Q_EMIT indexingFinished();
+  const QString shown = QLocale().toString(lineCount());
+  switch (m_doc.IndexFailure()) {
+  case JournalFile::Failure::None:
+    break;
+  case JournalFile::Failure::OutOfMemory:
+    Q_EMIT indexingFailed(tr("Not enough memory to read the whole journal: only its first %1 "
+                             "lines are shown.")
+                              .arg(shown));
+    break;
+  case JournalFile::Failure::TooManyLines:
+    Q_EMIT indexingFailed(tr("The journal holds more lines than can be shown: only its first %1 "
+                             "lines are shown.")
+                              .arg(shown));
+    break;
+  }
+}
+
+std::string TKVXJournalView::lineBytes(int line) const {
   if (line < 0 || line >= lineCount())
     return {};
-  return m_index.Line(static_cast<std::size_t>(line));
+  return m_doc.Line(static_cast<std::size_t>(line));
 }
 
 qint64 TKVXJournalView::lineLength(int line) const {
@@ -135,6 +220,7 @@ int TKVXJournalView::firstVisibleLine() const {
 }
 
 void TKVXJournalView::setFirstVisibleLine(int line) {
+  syncLineCount(); // the index may have grown since the view last looked
   verticalScrollBar()->setValue(std::clamp(line, 0, verticalScrollBar()->maximum()));
 }
 
@@ -144,8 +230,9 @@ int TKVXJournalView::visibleLineCount() const {
 
 void TKVXJournalView::updateContentWidth() {
   m_contentWidth = 0;
-  if (m_index.LongestLine() != LineIndex::npos) {
-    const std::string_view longest = m_index.Line(m_index.LongestLine());
+  const std::size_t longestLine = m_doc.LongestLine();
+  if (longestLine != JournalFile::npos && longestLine < m_doc.LineCount()) {
+    const std::string longest = m_doc.Line(longestLine);
     m_contentWidth = xAt(longest, static_cast<qint64>(longest.size()));
   }
 }
@@ -178,8 +265,8 @@ void TKVXJournalView::resizeEvent(QResizeEvent* event) {
 // --- Search ---
 
 int TKVXJournalView::findBytes(std::string_view needle, int fromLine) const {
-  const std::size_t found = m_index.Find(needle, static_cast<std::size_t>(std::max(0, fromLine)));
-  return found == LineIndex::npos ? -1 : static_cast<int>(found);
+  const std::size_t found = m_doc.Find(needle, static_cast<std::size_t>(std::max(0, fromLine)));
+  return found == JournalFile::npos || found >= kMaxLines ? -1 : static_cast<int>(found);
 }
 
 int TKVXJournalView::find(const QString& text, int fromLine) const {
@@ -307,7 +394,7 @@ void TKVXJournalView::paintEvent(QPaintEvent* event) {
 
 void TKVXJournalView::paintLine(QPainter& painter, int line, int y, Position selFrom,
                                 Position selTo) {
-  const std::string_view bytes = lineBytes(line);
+  const std::string bytes = lineBytes(line);
   // Text x of the view's left and right edges.
   const qreal left = horizontalScrollBar()->value() - kMargin;
   const qreal right = left + viewport()->width();
@@ -417,13 +504,12 @@ QString TKVXJournalView::selectedText() const {
     return {};
   const Position from = std::min(m_anchor, m_cursor);
   const Position to = std::max(m_anchor, m_cursor);
-  const std::size_t begin =
-      static_cast<std::size_t>(m_index.LineOffset(static_cast<std::size_t>(from.line)) +
-                               static_cast<std::uint64_t>(from.column));
-  const std::size_t end =
-      static_cast<std::size_t>(m_index.LineOffset(static_cast<std::size_t>(to.line)) +
-                               static_cast<std::uint64_t>(to.column));
-  const std::string_view bytes = m_index.Text().substr(begin, end - begin);
+  const qint64 begin = offsetOf(from);
+  const qint64 end = offsetOf(to);
+  if (begin < 0 || end < begin)
+    return {};
+  const std::string bytes =
+      m_doc.ReadRange(static_cast<std::uint64_t>(begin), static_cast<std::uint64_t>(end));
   const auto& table = Cp1252Table();
   QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
   QChar* out = text.data();
@@ -446,9 +532,7 @@ bool TKVXJournalView::copy() {
     return false;
   const Position from = std::min(m_anchor, m_cursor);
   const Position to = std::max(m_anchor, m_cursor);
-  const auto size = static_cast<qint64>(
-      m_index.LineOffset(static_cast<std::size_t>(to.line)) + std::uint64_t(to.column) -
-      m_index.LineOffset(static_cast<std::size_t>(from.line)) - std::uint64_t(from.column));
+  const qint64 size = offsetOf(to) - offsetOf(from);
   if (size > kMaxCopyBytes) {
     QApplication::beep();
     return false;
@@ -463,10 +547,13 @@ void TKVXJournalView::setPrimarySelection() {
     return;
   const Position from = std::min(m_anchor, m_cursor);
   const Position to = std::max(m_anchor, m_cursor);
-  if (m_index.LineOffset(static_cast<std::size_t>(to.line)) -
-          m_index.LineOffset(static_cast<std::size_t>(from.line)) <=
-      static_cast<std::uint64_t>(kMaxCopyBytes))
+  if (offsetOf(to) - offsetOf(from) <= kMaxCopyBytes)
     clipboard->setText(selectedText(), QClipboard::Selection);
+}
+
+qint64 TKVXJournalView::offsetOf(Position p) const {
+  const std::uint64_t start = m_doc.LineStart(static_cast<std::size_t>(std::max(0, p.line)));
+  return start == JournalFile::npos ? -1 : static_cast<qint64>(start) + p.column;
 }
 
 void TKVXJournalView::moveCursor(Position to, bool keepAnchor, bool keepGoalX) {
@@ -525,6 +612,10 @@ void TKVXJournalView::timerEvent(QTimerEvent* event) {
   if (event->timerId() == m_caretTimer.timerId()) {
     m_caretOn = !m_caretOn;
     viewport()->update();
+  } else if (event->timerId() == m_indexTimer.timerId()) {
+    syncIndex();
+  } else if (event->timerId() == m_watchTimer.timerId()) {
+    reloadIfChanged();
   } else if (event->timerId() == m_dragScrollTimer.timerId()) {
     // The caret follows the mouse past the edge; moveCursor scrolls one step toward it.
     moveCursor(positionAt(m_lastDragPoint), true);

@@ -1,8 +1,11 @@
 #pragma once
 
-// The journal view: a read-only text view over a file's bytes that stays fast on journals of
-// hundreds of MB. The file is read into one buffer and indexed by line starts (core's LineIndex);
-// only the lines on screen are decoded from Windows-1252, and searching runs over the bytes.
+// The journal view: a read-only text view over a file's bytes that stays fast and small on
+// journals of any size. The bytes stay on disk (core's JournalFile): a worker thread indexes the
+// file while the view already shows its first lines and grows its scroll range; only the lines on
+// screen are read and decoded from Windows-1252, and searching streams the file's bytes. A file
+// that changes under the view is read again when the view notices (every second, or on
+// reloadIfChanged()).
 //
 // Lines are split at CR LF, LF or CR, as in the game's files; unlike there, a zero byte ends the
 // text. Decoding is Windows-1252 with the five undefined codes mapped to the C1 controls of the
@@ -18,12 +21,14 @@
 // focused by a click).
 
 #include "controls/KVXCommon.h"
+#include "text/JournalFile.h"
 #include "text/LineIndex.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QString>
 #include <array>
+#include <string>
 #include <string_view>
 
 namespace qv {
@@ -54,22 +59,30 @@ public:
   bool Enabled() const { return m_enabled; }
   void setKVXEnabled(bool enabled);
 
-  // Reads the file (a host path) and shows it from its first line, replacing what the view held.
-  // False when it cannot be read (or holds more lines than the view can count); the view is then
-  // empty.
+  // Opens the file (a host path) and shows it from its first line, replacing what the view held;
+  // returns once the first screen is indexed, the rest is indexed meanwhile. False when it cannot
+  // be opened; the view is then empty.
   bool loadFile(const QString& hostPath);
   // Shows the given bytes as the text (split and decoded like a file).
   void setBytes(std::string_view bytes);
-  // Empties the view and gives the memory back.
+  // Empties the view, cancelling an index that runs, and gives the memory back.
   void clear();
+  // Reads the file again when it changed since it was opened, keeping the first visible line
+  // where it can; true when it did.
+  bool reloadIfChanged();
 
-  int lineCount() const { return static_cast<int>(m_index.LineCount()); }
-  // The bytes of line i (without its line end); empty for a line that does not exist.
-  std::string_view lineBytes(int line) const;
+  // The lines indexed so far: grows while indexing.
+  int lineCount() const { return static_cast<int>(m_doc.LineCount()); }
+  bool indexing() const { return m_doc.Indexing(); }
+  // Blocks until the whole file is indexed, then follows it at once (signals included).
+  void waitForIndex();
+  // The bytes of line i (without its line end, cut at JournalFile::kMaxLineBytes); empty for a
+  // line that does not exist.
+  std::string lineBytes(int line) const;
   // Line i decoded from Windows-1252.
   QString lineText(int line) const;
-  // The whole text as held (bytes, line ends included), for printing or saving.
-  const LineIndex& index() const { return m_index; }
+  // The text as held, for printing or searching.
+  const JournalFile& document() const { return m_doc; }
 
   // The line at the top of the view (0 when empty).
   int firstVisibleLine() const;
@@ -100,6 +113,15 @@ public:
 Q_SIGNALS:
   // The first visible line changed: by scrolling, loading, clearing or a resize.
   void firstVisibleLineChanged(int line);
+  // While a file is indexed: bytes done of the file's size.
+  void indexingProgress(qint64 done, qint64 total);
+  // The index is done, stopped or cancelled (by clear() or another file).
+  void indexingFinished();
+  // The index stopped before the file's end (memory ran out, too many lines): the message says
+  // so and what is shown.
+  void indexingFailed(const QString& message);
+  // The file changed under the view and was read again.
+  void fileChanged();
 
 protected:
   void paintEvent(QPaintEvent* event) override;
@@ -118,6 +140,9 @@ protected:
 
 private:
   void reset();
+  // Follows the index: the scroll range, the widest line, progress and its end.
+  void syncIndex();
+  void syncLineCount();
   void updateMetrics();
   void updateContentWidth();
   void updateScrollBars();
@@ -133,10 +158,18 @@ private:
   void ensureCursorVisible();
   void startCaret();
   void paintLine(QPainter& painter, int line, int y, Position selFrom, Position selTo);
+  qint64 offsetOf(Position p) const;
   QString decode(std::string_view bytes) const;
   void setPrimarySelection();
 
-  LineIndex m_index;
+  JournalFile m_doc;
+  QString m_path;           // the file shown, for reading it again
+  bool m_reportEnd = false; // indexingFinished is owed
+  int m_syncedLines = 0;
+  std::size_t m_syncedLongest = JournalFile::npos;
+  int m_pendingFirstLine = -1; // restored once indexed that far
+  QBasicTimer m_indexTimer;
+  QBasicTimer m_watchTimer;
   bool m_enabled = false;
   Position m_anchor;
   Position m_cursor;

@@ -343,8 +343,7 @@ bool PrintMacroList(TPrintTarget& target, const QFont& font, const std::vector<M
 }
 
 bool PrintJournal(TPrintTarget& target, const QFont& font, int lineCount,
-                  const std::function<std::string_view(int)>& lineAt,
-                  const PrintProgress& progress) {
+                  const std::function<std::string(int)>& lineAt, const PrintProgress& progress) {
   TPrintJob job(target, false, QString::fromLatin1(kJournalTitle), lineCount, progress);
   job.BeginPrint(font);
   job.PrintHeading();
@@ -379,8 +378,7 @@ bool PrintMacroList(QPrinter& printer, QFont& printFont, const std::vector<Macro
 }
 
 bool PrintJournal(QPrinter& printer, QFont& printFont, int lineCount,
-                  const std::function<std::string_view(int)>& lineAt,
-                  const PrintProgress& progress) {
+                  const std::function<std::string(int)>& lineAt, const PrintProgress& progress) {
   const QFont font = SizedPrinterFont(printFont, kJournalPointSize);
   TPrinterTarget target(printer);
   return PrintJournal(target, font, lineCount, lineAt, progress);

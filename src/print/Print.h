@@ -113,10 +113,10 @@ inline constexpr int kJournalPointSize = 8;
 bool PrintMacroList(TPrintTarget& target, const QFont& font, const std::vector<MacroGridRow>& grid,
                     const std::vector<std::string>& macroLines, const PrintProgress& progress = {});
 
-// The journal in the given font: lineCount lines, lineAt(i) giving line i's Windows-1252 bytes.
+// The journal in the given font: lineCount lines, lineAt(i) giving line i's Windows-1252 bytes
 // False when cancelled.
 bool PrintJournal(TPrintTarget& target, const QFont& font, int lineCount,
-                  const std::function<std::string_view(int)>& lineAt,
+                  const std::function<std::string(int)>& lineAt,
                   const PrintProgress& progress = {});
 
 // The printouts as the main window makes them: the printer font's size set to 10 points (macro
@@ -124,7 +124,7 @@ bool PrintJournal(TPrintTarget& target, const QFont& font, int lineCount,
 bool PrintMacroList(QPrinter& printer, QFont& printFont, const std::vector<MacroGridRow>& grid,
                     const std::vector<std::string>& macroLines, const PrintProgress& progress = {});
 bool PrintJournal(QPrinter& printer, QFont& printFont, int lineCount,
-                  const std::function<std::string_view(int)>& lineAt,
+                  const std::function<std::string(int)>& lineAt,
                   const PrintProgress& progress = {});
 
 // Windows-1252 bytes as printed: Tab to blanks up to the next multiple of 8 characters, every

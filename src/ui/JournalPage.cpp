@@ -111,6 +111,17 @@ JournalPage::JournalPage(MainState& mainState, TKVXPageControl* pageData, TKVXBu
   });
   connect(memoJrnl, &TKVXJournalView::firstVisibleLineChanged, this,
           [this](int) { UpdateFindCaption(); });
+  // A big journal is indexed while the page is in use: its progress goes to the status bar.
+  connect(memoJrnl, &TKVXJournalView::indexingProgress, this, [this](qint64 done, qint64 total) {
+    const qint64 percent = total > 0 ? done * 100 / total : 100;
+    Q_EMIT statusChanged(QStringLiteral("Reading journal... %1%").arg(percent));
+  });
+  connect(memoJrnl, &TKVXJournalView::indexingFinished, this,
+          [this] { Q_EMIT statusChanged(QString()); });
+  connect(memoJrnl, &TKVXJournalView::indexingFailed, this,
+          Guarded([](const QString& message) { ui::ShowError(message); }));
+  connect(memoJrnl, &TKVXJournalView::fileChanged, this,
+          [this] { Q_EMIT statusChanged(QStringLiteral("Journal file changed: read again")); });
 }
 
 void JournalPage::PushJournalPage() {
@@ -228,6 +239,7 @@ void JournalPage::btnFindClick() {
   const QString text = ui::TfrmIgnore::Ask(window(), true);
   if (text.isEmpty())
     return;
+  memoJrnl->reloadIfChanged(); // search what the file holds now
   // The line at the top has been seen (or was the last find): the search starts below it.
   const int start = memoJrnl->firstVisibleLine() + 1;
   const int found = memoJrnl->find(text, start);
@@ -255,9 +267,11 @@ void JournalPage::UpdateFindCaption() {
 }
 
 bool JournalPage::PrintJournal(QPrinter& printer, QFont& printFont, const PrintProgress& progress) {
+  // Every line, not just those indexed so far; indexing is quick next to printing.
+  memoJrnl->waitForIndex();
   return qv::PrintJournal(
-      printer, printFont, memoJrnl->lineCount(),
-      [this](int line) { return memoJrnl->lineBytes(line); }, progress);
+      printer, printFont, memoJrnl->lineCount(), [this](int i) { return memoJrnl->lineBytes(i); },
+      progress);
 }
 
 } // namespace qv

@@ -57,6 +57,11 @@ public:
   // The journal on the printer in the printer font (set to 8 points, where it stays).
   bool PrintJournal(QPrinter& printer, QFont& printFont, const PrintProgress& progress);
 
+Q_SIGNALS:
+  // A line for the status bar while a journal is read ("Reading journal... 42%") or after it
+  // changed on disk; empty when there is nothing more to say.
+  void statusChanged(const QString& text);
+
 private:
   MainState& state;
   TKVXPageControl* pageData;

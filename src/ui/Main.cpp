@@ -177,6 +177,16 @@ void TfrmMain::CreateShell() {
                        TStatusPanel{QString(), 38}, TStatusPanel{QString(), 38},
                        TStatusPanel{QString(), 38}});
   setStatusBar(sbarHint);
+  // The journal's reading progress shares the second help-line panel with the hints.
+  connect(tabJournal, &JournalPage::statusChanged, this, [this](const QString& text) {
+    if (text.isEmpty()) {
+      sbarHint->setPanelText(1, QString());
+      RefreshHint();
+      return;
+    }
+    FitHintPanels(sbarHint->PanelText(0), text);
+    sbarHint->setPanelText(1, text);
+  });
 
   connect(btnSave, &QAbstractButton::clicked, this, Guarded([this](bool) { btnSaveClick(); }));
   connect(btnExit, &QAbstractButton::clicked, this, Guarded([this](bool) { btnExitClick(); }));

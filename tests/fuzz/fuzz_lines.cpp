@@ -1,6 +1,7 @@
-// The line splitter of the game's files (SplitLines, JoinLines) and the journal's byte index
-// (LineIndex): both must split any bytes into the same lines, and lose nothing but the line ends
-// (the journal's text ends at a zero byte; the game's files keep every byte).
+// The line splitter of the game's files (SplitLines, JoinLines), the journal's byte index
+// (LineIndex) and the journal read on demand (JournalFile): all must split any bytes into the
+// same lines, and lose nothing but the line ends (the journal's text ends at a zero byte; the
+// game's files keep every byte).
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -8,6 +9,8 @@
 #include <vector>
 
 #include "FuzzSupport.h"
+#include "text/JournalFile.h"
+#include "text/LineIndex.h"
 #include "platform/FileSystem.h"
 #include "text/LineIndex.h"
 
@@ -98,6 +101,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   FUZZ_CHECK(index.Find(needle, from) == expected);
   FUZZ_CHECK(qv::FindFoldedAZ(text, needle) == NaiveFind(text, needle));
+
+  // The journal read on demand: the same lines (cut where they are too long to hold), where they
+  // start, and the same search.
+  qv::JournalFile document;
+  document.Assign(bytes);
+  FUZZ_CHECK(document.LineCount() == lines.size());
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    FUZZ_CHECK(document.Line(i) == lines[i].substr(0, qv::JournalFile::kMaxLineBytes));
+    FUZZ_CHECK(document.LineStart(i) == index.LineOffset(i));
+  }
+  FUZZ_CHECK(document.LongestLineLength() == longest);
+  FUZZ_CHECK(document.Find(needle, from) == expected);
 
   qv::LineIndex moved = std::move(index);
   FUZZ_CHECK(moved.LineCount() == lines.size());

@@ -129,7 +129,7 @@ bool PrintLines(TPrintTarget& target, const std::vector<std::string>& lines,
                 const PrintProgress& progress = {}) {
   return PrintJournal(
       target, QFont(), static_cast<int>(lines.size()),
-      [&](int i) { return std::string_view(lines[static_cast<std::size_t>(i)]); }, progress);
+      [&](int i) { return lines[static_cast<std::size_t>(i)]; }, progress);
 }
 
 // --- Page layout ---

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "text/JournalFile.h"
+
 namespace qv {
 namespace {
 
@@ -172,6 +174,31 @@ TEST_F(JournalPageTest, ClearOnAReadOnlyFileReportsTheError) {
             "Cannot create file " + JournalPath() + "\nPermission denied");
   EXPECT_EQ(Child<TKVXJournalView>("memoJrnl")->lineCount(), 0);
   EXPECT_NE(Get("Journal.Log"), "");
+}
+
+// Memory running out while a journal is indexed: the lines counted so far stay on screen, and the
+// user is told that they are not the whole journal.
+TEST_F(JournalPageTest, MemoryRunningOutWhileIndexingIsReported) {
+  std::string journal;
+  for (int i = 0; i < 100000; ++i)
+    journal += "journal line " + std::to_string(i) + "\r\n";
+  Put("Journal.Log", journal);
+  JournalFile::SetIndexFaultHook([](std::uint64_t done) { return done >= (1u << 20); });
+  Child<JournalPage>("tabJournal")->RefreshJournal();
+  auto* memoJrnl = Child<TKVXJournalView>("memoJrnl");
+  memoJrnl->waitForIndex();
+  JournalFile::SetIndexFaultHook({});
+
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].kind, ui::MessageKind::Error);
+  EXPECT_TRUE(messages[0].text.startsWith("Not enough memory to read the whole journal: only its "
+                                          "first "))
+      << messages[0].text.toStdString();
+  const int shown = memoJrnl->lineCount();
+  EXPECT_GT(shown, 1000);
+  EXPECT_LT(shown, 100000);
+  EXPECT_EQ(memoJrnl->lineBytes(shown - 1), "journal line " + std::to_string(shown - 1));
+  EXPECT_TRUE(Child<TKVXButton>("btnFind")->isEnabled());
 }
 
 TEST_F(JournalPageTest, TheOpenFileDialogPutsThePickedNameIntoTheField) {
