@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <vector>
 
 namespace qv {
@@ -626,6 +627,44 @@ void TKVXJournalView::timerEvent(QTimerEvent* event) {
 
 // --- Keyboard ---
 
+std::optional<TKVXJournalView::Movement> TKVXJournalView::MovementFor(int key, bool ctrl,
+                                                                      bool shift) {
+  struct KeyMovement {
+    int key;
+    bool ctrl;
+    Movement movement;
+  };
+  static constexpr std::array<KeyMovement, 16> kKeyMovements = {{
+      {Qt::Key_Left, false, Movement::CharLeft},
+      {Qt::Key_Left, true, Movement::WordLeft},
+      {Qt::Key_Right, false, Movement::CharRight},
+      {Qt::Key_Right, true, Movement::WordRight},
+      {Qt::Key_Up, false, Movement::LineUp},
+      {Qt::Key_Up, true, Movement::ScrollUp},
+      {Qt::Key_Down, false, Movement::LineDown},
+      {Qt::Key_Down, true, Movement::ScrollDown},
+      {Qt::Key_PageUp, false, Movement::PageUp},
+      {Qt::Key_PageUp, true, Movement::PageUp},
+      {Qt::Key_PageDown, false, Movement::PageDown},
+      {Qt::Key_PageDown, true, Movement::PageDown},
+      {Qt::Key_Home, false, Movement::LineStart},
+      {Qt::Key_Home, true, Movement::TextStart},
+      {Qt::Key_End, false, Movement::LineEnd},
+      {Qt::Key_End, true, Movement::TextEnd},
+  }};
+  for (const KeyMovement& entry : kKeyMovements) {
+    if (entry.key != key || entry.ctrl != ctrl)
+      continue;
+    // Ctrl+Shift+Up/Down select by line, as without Ctrl; only Ctrl+Up/Down scroll.
+    if (shift && entry.movement == Movement::ScrollUp)
+      return Movement::LineUp;
+    if (shift && entry.movement == Movement::ScrollDown)
+      return Movement::LineDown;
+    return entry.movement;
+  }
+  return std::nullopt;
+}
+
 void TKVXJournalView::keyPressEvent(QKeyEvent* event) {
   const Qt::KeyboardModifiers mods = event->modifiers();
   if (event->matches(QKeySequence::Copy) ||
@@ -640,103 +679,118 @@ void TKVXJournalView::keyPressEvent(QKeyEvent* event) {
     return;
   }
   const bool shift = mods & Qt::ShiftModifier;
-  const bool ctrl = mods & Qt::ControlModifier;
-  const Position from = std::min(m_anchor, m_cursor);
-  const Position to = std::max(m_anchor, m_cursor);
-  auto vertical = [&](int delta) {
-    if (lineCount() == 0)
-      return;
-    const qreal goal = m_goalX >= 0 ? m_goalX : xAt(lineBytes(m_cursor.line), m_cursor.column);
-    const int line = static_cast<int>(
-        std::clamp<qint64>(qint64(m_cursor.line) + delta, 0, qint64(lineCount()) - 1));
-    moveCursor(Position{line, columnAt(lineBytes(line), goal)}, shift, true);
-    m_goalX = goal;
-  };
-  auto wordStep = [&](int direction) {
-    Position p = m_cursor;
-    const QString text = lineText(p.line);
-    qint64 c = p.column;
-    if (direction < 0) {
-      if (c == 0)
-        return p.line > 0 ? Position{p.line - 1, lineLength(p.line - 1)} : p;
-      while (c > 0 && !IsWordChar(text[c - 1]))
-        --c;
-      while (c > 0 && IsWordChar(text[c - 1]))
-        --c;
-    } else {
-      if (c == text.size())
-        return p.line + 1 < lineCount() ? Position{p.line + 1, 0} : p;
-      while (c < text.size() && IsWordChar(text[c]))
-        ++c;
-      while (c < text.size() && !IsWordChar(text[c]))
-        ++c;
-    }
-    return Position{p.line, c};
-  };
-  auto charStep = [&](int direction) {
-    Position p = m_cursor;
-    if (direction < 0) {
-      if (p.column > 0)
-        --p.column;
-      else if (p.line > 0)
-        p = Position{p.line - 1, lineLength(p.line - 1)};
-    } else {
-      if (p.column < lineLength(p.line))
-        ++p.column;
-      else if (p.line + 1 < lineCount())
-        p = Position{p.line + 1, 0};
-    }
-    return p;
-  };
-  const int page = visibleLineCount();
-  QScrollBar* v = verticalScrollBar();
-  switch (event->key()) {
-  case Qt::Key_Up:
-    if (ctrl && !shift)
-      v->triggerAction(QAbstractSlider::SliderSingleStepSub);
-    else
-      vertical(-1);
-    break;
-  case Qt::Key_Down:
-    if (ctrl && !shift)
-      v->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    else
-      vertical(1);
-    break;
-  case Qt::Key_PageUp:
-    v->setValue(v->value() - page);
-    vertical(-page);
-    break;
-  case Qt::Key_PageDown:
-    v->setValue(v->value() + page);
-    vertical(page);
-    break;
-  case Qt::Key_Left:
-    if (!shift && hasSelection())
-      moveCursor(from, false);
-    else
-      moveCursor(ctrl ? wordStep(-1) : charStep(-1), shift);
-    break;
-  case Qt::Key_Right:
-    if (!shift && hasSelection())
-      moveCursor(to, false);
-    else
-      moveCursor(ctrl ? wordStep(1) : charStep(1), shift);
-    break;
-  case Qt::Key_Home:
-    moveCursor(ctrl ? Position{} : Position{m_cursor.line, 0}, shift);
-    break;
-  case Qt::Key_End:
-    if (ctrl)
-      moveCursor(Position{lineCount() - 1, lineLength(lineCount() - 1)}, shift);
-    else
-      moveCursor(Position{m_cursor.line, lineLength(m_cursor.line)}, shift);
-    break;
-  default:
+  const std::optional<Movement> movement =
+      MovementFor(event->key(), (mods & Qt::ControlModifier) != 0, shift);
+  if (!movement) {
     event->ignore();
     return;
   }
+  applyMovement(*movement, shift);
   event->accept();
+}
+
+void TKVXJournalView::applyMovement(Movement movement, bool keepAnchor) {
+  const int page = visibleLineCount();
+  QScrollBar* v = verticalScrollBar();
+  // Left and Right without Shift first collapse a selection to its side.
+  const bool collapse = !keepAnchor && hasSelection();
+  switch (movement) {
+  case Movement::CharLeft:
+  case Movement::WordLeft:
+    if (collapse)
+      moveCursor(std::min(m_anchor, m_cursor), false);
+    else
+      moveCursor(movement == Movement::WordLeft ? wordStep(-1) : charStep(-1), keepAnchor);
+    break;
+  case Movement::CharRight:
+  case Movement::WordRight:
+    if (collapse)
+      moveCursor(std::max(m_anchor, m_cursor), false);
+    else
+      moveCursor(movement == Movement::WordRight ? wordStep(1) : charStep(1), keepAnchor);
+    break;
+  case Movement::LineUp:
+    moveVertically(-1, keepAnchor);
+    break;
+  case Movement::LineDown:
+    moveVertically(1, keepAnchor);
+    break;
+  case Movement::PageUp:
+    v->setValue(v->value() - page);
+    moveVertically(-page, keepAnchor);
+    break;
+  case Movement::PageDown:
+    v->setValue(v->value() + page);
+    moveVertically(page, keepAnchor);
+    break;
+  case Movement::ScrollUp:
+    v->triggerAction(QAbstractSlider::SliderSingleStepSub);
+    break;
+  case Movement::ScrollDown:
+    v->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    break;
+  case Movement::LineStart:
+    moveCursor(Position{m_cursor.line, 0}, keepAnchor);
+    break;
+  case Movement::LineEnd:
+    moveCursor(Position{m_cursor.line, lineLength(m_cursor.line)}, keepAnchor);
+    break;
+  case Movement::TextStart:
+    moveCursor(Position{}, keepAnchor);
+    break;
+  case Movement::TextEnd:
+    moveCursor(Position{lineCount() - 1, lineLength(lineCount() - 1)}, keepAnchor);
+    break;
+  }
+}
+
+void TKVXJournalView::moveVertically(int delta, bool keepAnchor) {
+  if (lineCount() == 0)
+    return;
+  // The caret keeps its x through a run of vertical moves, also across shorter lines.
+  const qreal goal = m_goalX >= 0 ? m_goalX : xAt(lineBytes(m_cursor.line), m_cursor.column);
+  const int line = static_cast<int>(
+      std::clamp<qint64>(qint64(m_cursor.line) + delta, 0, qint64(lineCount()) - 1));
+  moveCursor(Position{line, columnAt(lineBytes(line), goal)}, keepAnchor, true);
+  m_goalX = goal;
+}
+
+TKVXJournalView::Position TKVXJournalView::charStep(int direction) const {
+  Position p = m_cursor;
+  if (direction < 0) {
+    if (p.column > 0)
+      --p.column;
+    else if (p.line > 0)
+      p = Position{p.line - 1, lineLength(p.line - 1)};
+  } else {
+    if (p.column < lineLength(p.line))
+      ++p.column;
+    else if (p.line + 1 < lineCount())
+      p = Position{p.line + 1, 0};
+  }
+  return p;
+}
+
+TKVXJournalView::Position TKVXJournalView::wordStep(int direction) const {
+  const Position p = m_cursor;
+  const QString text = lineText(p.line);
+  qint64 c = p.column;
+  if (direction < 0) {
+    if (c == 0)
+      return p.line > 0 ? Position{p.line - 1, lineLength(p.line - 1)} : p;
+    while (c > 0 && !IsWordChar(text[c - 1]))
+      --c;
+    while (c > 0 && IsWordChar(text[c - 1]))
+      --c;
+  } else {
+    if (c == text.size())
+      return p.line + 1 < lineCount() ? Position{p.line + 1, 0} : p;
+    while (c < text.size() && IsWordChar(text[c]))
+      ++c;
+    while (c < text.size() && !IsWordChar(text[c]))
+      ++c;
+  }
+  return Position{p.line, c};
 }
 
 // --- Mouse ---

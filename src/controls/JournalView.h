@@ -28,6 +28,7 @@
 #include <QBasicTimer>
 #include <QString>
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -155,6 +156,30 @@ private:
   qreal advance(unsigned char byte, qreal x) const;
   Position positionAt(const QPoint& viewportPoint) const;
   void moveCursor(Position to, bool keepAnchor, bool keepGoalX = false);
+
+  // What a navigation key does; keyPressEvent looks keys up in a table of these.
+  enum class Movement {
+    CharLeft,
+    CharRight,
+    WordLeft,
+    WordRight,
+    LineUp,
+    LineDown,
+    PageUp,
+    PageDown,
+    ScrollUp, // the view alone, the caret stays
+    ScrollDown,
+    LineStart,
+    LineEnd,
+    TextStart,
+    TextEnd
+  };
+  static std::optional<Movement> MovementFor(int key, bool ctrl, bool shift);
+  // Moves the caret; keepAnchor (Shift) extends the selection.
+  void applyMovement(Movement movement, bool keepAnchor);
+  void moveVertically(int delta, bool keepAnchor);
+  Position charStep(int direction) const;
+  Position wordStep(int direction) const;
   void ensureCursorVisible();
   void startCaret();
   void paintLine(QPainter& painter, int line, int y, Position selFrom, Position selTo);
