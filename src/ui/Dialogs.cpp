@@ -176,6 +176,18 @@ bool RunAction(const std::function<void()>& action) {
   return false;
 }
 
+QString FromUtf8(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+OverrideCursor::OverrideCursor(Qt::CursorShape shape) {
+  QApplication::setOverrideCursor(shape);
+}
+
+OverrideCursor::~OverrideCursor() {
+  QApplication::restoreOverrideCursor();
+}
+
 QString FromGameText(const std::string& bytes) {
   // One character per byte: written in place, not appended one at a time.
   QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <functional>
 #include <optional>
+#include <string>
+#include <string_view>
 
 class QDialog;
 class QMessageBox;
@@ -87,5 +89,17 @@ QString FromGameText(const std::string& bytes);
 std::string ToGameText(const QString& text);
 // True when Windows-1252 holds every character of the text.
 bool IsGameText(const QString& text);
+// The program's own strings (host paths, registry texts, the fixed vocabularies) are UTF-8.
+QString FromUtf8(std::string_view text);
+
+// The given cursor over the whole application while a piece of work runs (restored also when it
+// throws): the hourglass while a journal is read, the busy pointer while printing.
+class OverrideCursor {
+public:
+  explicit OverrideCursor(Qt::CursorShape shape);
+  ~OverrideCursor();
+  OverrideCursor(const OverrideCursor&) = delete;
+  OverrideCursor& operator=(const OverrideCursor&) = delete;
+};
 
 } // namespace qv::ui

@@ -26,22 +26,9 @@ using ui::ToGameText;
 
 namespace {
 
-// The hourglass while a journal is read; restored also when reading throws.
-class WaitCursor {
-public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
 // The journal file named by the field's text, as a program path (UTF-8).
 std::string JournalPathOf(const QString& text) {
   return Cp1252ToUtf8(ToGameText(text));
-}
-
-QString FromUtf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 } // namespace
@@ -183,8 +170,8 @@ void JournalPage::FocusJournalName() {
 void JournalPage::RefreshJournal() {
   const std::string path = JournalPathOf(edJrnl->Text());
   if (!path.empty() && platform::FileExists(path)) {
-    const WaitCursor wait;
-    if (memoJrnl->loadFile(FromUtf8(platform::ToHostPath(path)))) {
+    const ui::OverrideCursor wait(Qt::WaitCursor);
+    if (memoJrnl->loadFile(ui::FromUtf8(platform::ToHostPath(path)))) {
       btnClear->setEnabled(true);
       btnPrint->setEnabled(true);
       btnFind->setEnabled(true);
@@ -206,11 +193,11 @@ void JournalPage::edJrnlFind() {
   request.filters = {QStringLiteral("Log files (*.log)"), QStringLiteral("All files (*.*)")};
   // The game creates the journal; a name that does not exist yet is fine, its folder is not.
   request.mustExist = false;
-  const QString current = FromUtf8(platform::ToHostPath(JournalPathOf(edJrnl->Text())));
+  const QString current = ui::FromUtf8(platform::ToHostPath(JournalPathOf(edJrnl->Text())));
   const QString currentDir = QFileInfo(current).absolutePath();
   request.directory = !edJrnl->Text().trimmed().isEmpty() && QDir(currentDir).exists()
                           ? currentDir
-                          : FromUtf8(platform::ToHostPath(state.gameDir));
+                          : ui::FromUtf8(platform::ToHostPath(state.gameDir));
 
   std::optional<QString> chosen;
   for (;;) {
@@ -227,7 +214,7 @@ void JournalPage::edJrnlFind() {
   // The game reads the name: in Windows form when the game itself is known in that form.
   if (platform::IsWindowsPath(state.gameDir))
     name = platform::ToWindowsPath(name);
-  const QString shown = FromUtf8(name);
+  const QString shown = ui::FromUtf8(name);
   if (!ui::IsGameText(shown)) {
     ui::ShowError(JournalNameRefusal(shown));
     return;

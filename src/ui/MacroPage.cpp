@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
+#include <QScopedValueRollback>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTimer>
@@ -53,19 +54,6 @@ const char* const kNeedModifierText = "Must select Alt, Ctrl, or Shift!";
 const char* const kDuplicateText = "Duplicate Macros!";
 const char* const kNeedParameterText = "Must enter a value in the parameter";
 
-// Keeps a flag set for the length of a scope, also when the scope ends by an error.
-class FlagScope {
-public:
-  explicit FlagScope(bool& flag) : flag_(flag), old_(flag) { flag_ = true; }
-  ~FlagScope() { flag_ = old_; }
-  FlagScope(const FlagScope&) = delete;
-  FlagScope& operator=(const FlagScope&) = delete;
-
-private:
-  bool& flag_;
-  bool old_;
-};
-
 // The sort column's mark: a red downward arrow with a black outline, 9 x 14 pixels.
 QIcon SortGlyph() {
   QPixmap pixmap(9, 14);
@@ -83,10 +71,6 @@ std::string TrimBlanks(const std::string& text) {
   if (first == std::string::npos)
     return {};
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-QString Text(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 bool IsYes(const std::string& cell) {
@@ -194,7 +178,7 @@ void MacroPage::LayoutMacroHeader() {
 // The grid shows state.macroGrid; `row` becomes the selected row (kept within the grid).
 // The model reads the rows where they lie: only the rows in sight are converted and drawn.
 void MacroPage::ShowGridRows(int row) {
-  FlagScope busy(gridBusy);
+  const QScopedValueRollback<bool> busy(gridBusy, true);
   if (state.macroGrid.empty())
     state.macroGrid.emplace_back();
   const int count = static_cast<int>(state.macroGrid.size());
@@ -355,7 +339,7 @@ public:
 };
 
 bool MacroPage::LeaveMacroPanel() {
-  FlagScope leaving(macroLeaving);
+  const QScopedValueRollback<bool> leaving(macroLeaving, true);
   if (!pnlMacroExit())
     return false;
   macroCheckedOut = false;
@@ -408,7 +392,7 @@ namespace {
 // what the others took, as far as it can.
 std::array<int, 6> ColumnWidths(const QFontMetrics& cells, const QFontMetrics& headers) {
   const auto cell = [&](std::string_view text) {
-    return cells.horizontalAdvance(Text(text) + QLatin1Char(' ')) + 8;
+    return cells.horizontalAdvance(ui::FromUtf8(text) + QLatin1Char(' ')) + 8;
   };
   const auto header = [&](const char* caption) {
     return headers.horizontalAdvance(QString::fromLatin1(caption)) + 9 + 4 + 10;
@@ -545,7 +529,7 @@ MacroPage::MacroPage(MainState& mainState, TKVXPageControl* pageData, QWidget* p
 
   cboxKey = MakeList(contents, QStringLiteral("cboxKey"), QString());
   for (std::string_view key : kKeyNames)
-    cboxKey->addItem(Text(key));
+    cboxKey->addItem(ui::FromUtf8(key));
   lblKey = MakeLabel(contents, QStringLiteral("lblKey"), QStringLiteral("Key"), cboxKey);
   chkAlt = new TKVXCheckBox(QStringLiteral("Alt"), contents);
   chkAlt->setObjectName(QStringLiteral("chkAlt"));
@@ -562,7 +546,7 @@ MacroPage::MacroPage(MainState& mainState, TKVXPageControl* pageData, QWidget* p
     cboxMacro[i] = MakeList(contents, QStringLiteral("cboxMacro") + number,
                             QStringLiteral("Select the Macro you would like"));
     for (std::string_view action : kActionNames)
-      cboxMacro[i]->addItem(Text(action));
+      cboxMacro[i]->addItem(ui::FromUtf8(action));
     lblMacro[i] = MakeLabel(contents, QStringLiteral("lblMacro") + number, QStringLiteral("Macro"),
                             cboxMacro[i]);
     edParm[i] = new TKVXEdit(contents);
@@ -615,7 +599,7 @@ void MacroPage::ShowMacroGrid() {
 }
 
 void MacroPage::SortMacroGrid() {
-  FlagScope busy(gridBusy);
+  const QScopedValueRollback<bool> busy(gridBusy, true);
   qv::SortMacroGrid(state.macroGrid, sortCol);
   ShowGridRows(CurrentGridRow());
 }

@@ -472,11 +472,9 @@ void TfrmMain::btnSaveClick() {
   tabJournal->PushJournalPage();
   pageDataChange();
   if (complete) {
-    ui::ShowInformation(QString::fromUtf8(kSaveSucceededText.data(),
-                                          static_cast<qsizetype>(kSaveSucceededText.size())));
+    ui::ShowInformation(ui::FromUtf8(kSaveSucceededText));
   } else if (!report.notInstalled.empty()) {
-    QString text =
-        QString::fromUtf8(kSaveFailedText.data(), static_cast<qsizetype>(kSaveFailedText.size()));
+    QString text = ui::FromUtf8(kSaveFailedText);
     if (!report.installError.empty())
       text += QLatin1Char('\n') + QString::fromStdString(report.notInstalled.front()) +
               QStringLiteral(": ") + QString::fromStdString(report.installError);

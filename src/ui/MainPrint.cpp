@@ -15,18 +15,7 @@
 
 namespace qv {
 
-namespace {
-
-// Busy, but the progress window's Cancel can be clicked.
-class BusyCursor {
-public:
-  BusyCursor() { QApplication::setOverrideCursor(Qt::BusyCursor); }
-  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
-};
-
-} // namespace
+namespace {} // namespace
 
 void TfrmMain::btnPrintClick() {
   // Printing reads macroLines: the macro being edited must be in it.
@@ -62,7 +51,8 @@ void TfrmMain::PrintActivePage() {
     return !progressWindow.wasCanceled();
   };
 
-  BusyCursor busy;
+  // Busy, but the progress window's Cancel can be clicked.
+  const ui::OverrideCursor busy(Qt::BusyCursor);
   if (macros)
     PrintMacroList(*printer, printFont, state.macroGrid, state.macroLines, progress);
   else

@@ -9,8 +9,7 @@ namespace qv {
 
 bool TfrmMain::ConfirmSaveGuards() {
   if (platform::IsGameRunning(state.exePath) &&
-      !ui::ConfirmDefaultNo(QString::fromUtf8(kGameRunningText.data(),
-                                              static_cast<qsizetype>(kGameRunningText.size()))))
+      !ui::ConfirmDefaultNo(ui::FromUtf8(kGameRunningText)))
     return false;
   const std::vector<std::string> changed = ChangedSetFiles(state);
   return changed.empty() || ui::ConfirmDefaultNo(QString::fromStdString(ChangedFilesText(changed)));

@@ -55,10 +55,6 @@ TKVXTrackBar* MakeVolumeBar(QWidget* parent, const char* name) {
   return bar;
 }
 
-QString FromUtf8(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 } // namespace
 
 SystemPage::SystemPage(MainState& mainState, QWidget* parent) : QWidget(parent), state(mainState) {
@@ -219,7 +215,7 @@ void SystemPage::chkSoundExit() {
 }
 
 void SystemPage::PushSystemPage() {
-  edUOIns->setText(FromUtf8(state.installDir));
+  edUOIns->setText(ui::FromUtf8(state.installDir));
   FitInstallDirectory();
   edVer->setText(FromGameText(state.version));
   edDPath->setText(FromGameText(state.cdRomDataPath));

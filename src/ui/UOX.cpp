@@ -26,10 +26,6 @@ std::string SetKeyOf(const QString& name) {
   return SetKey(name.toStdString());
 }
 
-QString FromText(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 } // namespace
 
 TfrmUOX::TfrmUOX(MainState& state, QWidget* parent) : QDialog(parent), state_(state) {
@@ -206,7 +202,7 @@ void TfrmUOX::btnAddClick() {
   // The number is taken first and never given again, whatever happens below.
   const std::optional<std::string> ext = TakeSetExt();
   if (!ext) {
-    ShowWarning(FromText(kNoMoreSetsText));
+    ShowWarning(ui::FromUtf8(kNoMoreSetsText));
     return;
   }
   // The files before the registry entry: a set that exists is always complete, also when the
@@ -254,7 +250,7 @@ void TfrmUOX::btnDuplicateClick() {
   // never writes into another set's files.
   const std::optional<std::string> ext = TakeSetExt(&state_);
   if (!ext) {
-    ShowWarning(FromText(kNoMoreSetsText));
+    ShowWarning(ui::FromUtf8(kNoMoreSetsText));
     return;
   }
   // The files as last saved, before the registry entry; a copy that fails is reported and the
