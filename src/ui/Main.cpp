@@ -249,10 +249,10 @@ void TfrmMain::CreateMenu() {
 
 void TfrmMain::ConnectPageHandlers() {
   pageData->setOnChanging([this] {
-    bool AllowChange = true;
-    if (!RunAction([&] { pageDataChanging(AllowChange); }))
-      AllowChange = false;
-    return AllowChange;
+    bool allowChange = true;
+    if (!RunAction([&] { pageDataChanging(allowChange); }))
+      allowChange = false;
+    return allowChange;
   });
   connect(pageData, &QTabWidget::currentChanged, this, Guarded([this](int) { pageDataChange(); }));
   connect(tabSys, &SystemPage::installDirectoryWidened, this, [this] { FixWindowSize(); });
@@ -365,10 +365,10 @@ void TfrmMain::FocusFirstControl() {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
-  bool CanClose = true;
-  if (!RunAction([&] { FormCloseQuery(CanClose); }))
-    CanClose = false;
-  if (CanClose)
+  bool canClose = true;
+  if (!RunAction([&] { FormCloseQuery(canClose); }))
+    canClose = false;
+  if (canClose)
     event->accept();
   else
     event->ignore();
