@@ -11,14 +11,6 @@
 
 namespace qv::test {
 
-// Lines joined the way the program writes them: CR LF after each one.
-inline std::string Crlf(std::initializer_list<std::string> lines) {
-  std::string text;
-  for (const auto& line : lines)
-    text += line + "\r\n";
-  return text;
-}
-
 // A game directory in a temporary folder with its QRVDAT, and a state pointing at it.
 class GameDirTest : public ::testing::Test {
 protected:

@@ -54,4 +54,25 @@ std::string ReadBytes(const std::filesystem::path& file) {
   return s.str();
 }
 
+namespace {
+
+template <typename Range> std::string JoinCrlf(const Range& lines) {
+  std::string text;
+  for (const auto& line : lines) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+} // namespace
+
+std::string Crlf(std::initializer_list<std::string_view> lines) {
+  return JoinCrlf(lines);
+}
+
+std::string Crlf(const std::vector<std::string>& lines) {
+  return JoinCrlf(lines);
+}
+
 } // namespace qv::test

@@ -1,8 +1,10 @@
 #pragma once
 
 #include <filesystem>
+#include <initializer_list>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace qv::test {
@@ -31,5 +33,9 @@ std::set<std::string> FileNames(const std::filesystem::path& dir);
 // Whole-file helpers that bypass the code under test.
 void WriteBytes(const std::filesystem::path& file, const std::string& bytes);
 std::string ReadBytes(const std::filesystem::path& file);
+
+// Lines joined the way the program writes them: CR LF after each one.
+std::string Crlf(std::initializer_list<std::string_view> lines);
+std::string Crlf(const std::vector<std::string>& lines);
 
 } // namespace qv::test

@@ -16,13 +16,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-std::string Crlf(const Lines& lines) {
-  std::string text;
-  for (const auto& line : lines)
-    text += line + "\r\n";
-  return text;
-}
-
 // The main window over a game directory whose macro file the test gives, shown on the Macros
 // page; every message box is answered Yes.
 class MacroPageTest : public test::MainWindowTest {
@@ -38,12 +31,12 @@ protected:
 
   // MACROS.TXT comes with Open().
   void PutGameFiles() override {
-    Put("UO.CFG", Crlf({"Sound=on", "Music=off"}));
-    Put("LOGIN.CFG", Crlf({"LoginServer=login.example.net,7775"}));
+    Put("UO.CFG", test::Crlf({"Sound=on", "Music=off"}));
+    Put("LOGIN.CFG", test::Crlf({"LoginServer=login.example.net,7775"}));
   }
 
   void Open(const Lines& macroFile) {
-    Put("MACROS.TXT", Crlf(macroFile));
+    Put("MACROS.TXT", test::Crlf(macroFile));
     MainWindowTest::Open();
     Pages()->setCurrentWidget(Child("tabMacro"));
     ASSERT_TRUE(messages.empty()) << messages.front().text.toStdString();
@@ -465,7 +458,7 @@ TEST_F(MacroPageTest, AddBesideABlockWithABlankKeyLineKeepsEveryMacro) {
             std::vector<QString>{"Ultima Online has been configured successfully off-line."});
   Lines expected = file;
   expected.insert(expected.end(), {" 0 1 0", "########"});
-  EXPECT_EQ(test::ReadBytes(game.path() / "MACROS.TXT"), Crlf(expected));
+  EXPECT_EQ(test::ReadBytes(game.path() / "MACROS.TXT"), test::Crlf(expected));
 }
 
 TEST_F(MacroPageTest, EnterInThePanelSavesTheMacroBeingEdited) {

@@ -10,9 +10,8 @@ protected:
   void PutGameFiles() override {
     MainWindowTest::PutGameFiles();
     Put("LOGIN.CFG",
-        test::CrlfLines({"LoginServer=shard.example.net,7775", "LoginServer=shard.example.net,7776",
-                         "LoginServer=shard.example.net,7777",
-                         "LoginServer=shard.example.net,7778"}));
+        test::Crlf({"LoginServer=shard.example.net,7775", "LoginServer=shard.example.net,7776",
+                    "LoginServer=shard.example.net,7777", "LoginServer=shard.example.net,7778"}));
   }
 
   void SetUp() override {

@@ -38,13 +38,12 @@ TEST_F(MainWindowTest, SystemPageShowsTheOptionsAndSavesThemBack) {
   Child<TKVXButton>("btnSave")->click();
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].kind, ui::MessageKind::Information);
-  EXPECT_EQ(
-      Get("UO.CFG"),
-      test::CrlfLines({"; my own comment", "UnknownKey=7", "CacheSize=7", "CdRomDataPath=F:\\Data",
-                       "JournalSaveFile=" + game.dir() + "Journal.Log", "Sound=on", "Music=on",
-                       "ShowIntroAnim=off", "ChestOpening=on", "FullScreen=on", "NotorietyQuery=on",
-                       "UseCircleTrans=yes", "PageFlip=off", "Footsteps=on", "Use565=on",
-                       "ObscenityFilter=on", "SoundVol=200", "MusicVol=42"}));
+  EXPECT_EQ(Get("UO.CFG"),
+            test::Crlf({"; my own comment", "UnknownKey=7", "CacheSize=7", "CdRomDataPath=F:\\Data",
+                        "JournalSaveFile=" + game.dir() + "Journal.Log", "Sound=on", "Music=on",
+                        "ShowIntroAnim=off", "ChestOpening=on", "FullScreen=on",
+                        "NotorietyQuery=on", "UseCircleTrans=yes", "PageFlip=off", "Footsteps=on",
+                        "Use565=on", "ObscenityFilter=on", "SoundVol=200", "MusicVol=42"}));
   // Read back after writing: the cache size shows with three digits again.
   EXPECT_EQ(Child<TKVXEdit>("edCache")->Text(), "007");
   EXPECT_TRUE(Child<TKVXTrackBar>("slideMusic")->isEnabled());
@@ -56,7 +55,7 @@ TEST_F(MainWindowTest, CacheSizesOfAnyLengthAreShownAndSavedUnchanged) {
        {std::pair<std::string, QString>{"1234", "1234"}, {"999.7", "1000"}, {"-5", "-005"}}) {
     SCOPED_TRACE(value);
     window.reset();
-    Put("UO.CFG", test::CrlfLines({"CacheSize=" + value}));
+    Put("UO.CFG", test::Crlf({"CacheSize=" + value}));
     std::filesystem::remove(game.path() / "QRVDAT" / "UO.001");
     messages.clear();
     Open();

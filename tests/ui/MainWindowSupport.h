@@ -29,13 +29,6 @@
 
 namespace qv::test {
 
-inline std::string CrlfLines(std::initializer_list<std::string> lines) {
-  std::string text;
-  for (const auto& line : lines)
-    text += line + "\r\n";
-  return text;
-}
-
 struct ShownMessage {
   ui::MessageKind kind;
   QString caption;
@@ -83,17 +76,16 @@ protected:
   // The game's files; a test may overwrite any of them before Open().
   virtual void PutGameFiles() {
     Put("UO.CFG",
-        CrlfLines({"; my own comment", "CacheSize=16", "CdRomDataPath=D:\\UO",
-                   "JournalSaveFile=" + game.dir() + "Journal.Log", "Sound=on", "Music=off",
-                   "ShowIntroAnim=off", "ChestOpening=on", "FullScreen=off", "NotorietyQuery=on",
-                   "UseCircleTrans=yes", "PageFlip=gdi", "Footsteps=on", "Use565=off",
-                   "ObscenityFilter=off", "SoundVol=200", "MusicVol=100", "UnknownKey=7"}));
-    Put("MACROS.TXT",
-        CrlfLines({"F1 0 0 0", "Say Hail", "########", "Q 0 1 0", "Bow ", "########"}));
-    Put("LOGIN.CFG", CrlfLines({"; Login servers", "LoginServer=login.example.net,7775",
-                                "LoginServer=127.0.0.1,2593"}));
-    Put("version.txt", CrlfLines({"1.25.30", "1.26.4"}));
-    Put("Journal.Log", CrlfLines({"first line of the journal", "second line", "third line"}));
+        Crlf({"; my own comment", "CacheSize=16", "CdRomDataPath=D:\\UO",
+              "JournalSaveFile=" + game.dir() + "Journal.Log", "Sound=on", "Music=off",
+              "ShowIntroAnim=off", "ChestOpening=on", "FullScreen=off", "NotorietyQuery=on",
+              "UseCircleTrans=yes", "PageFlip=gdi", "Footsteps=on", "Use565=off",
+              "ObscenityFilter=off", "SoundVol=200", "MusicVol=100", "UnknownKey=7"}));
+    Put("MACROS.TXT", Crlf({"F1 0 0 0", "Say Hail", "########", "Q 0 1 0", "Bow ", "########"}));
+    Put("LOGIN.CFG", Crlf({"; Login servers", "LoginServer=login.example.net,7775",
+                           "LoginServer=127.0.0.1,2593"}));
+    Put("version.txt", Crlf({"1.25.30", "1.26.4"}));
+    Put("Journal.Log", Crlf({"first line of the journal", "second line", "third line"}));
   }
 
   // Creates the window, shows it (the first show reads the current set) and makes it active.
