@@ -26,10 +26,10 @@
 
 #include "controls/JournalView.h"
 #include "controls/KVXAdCtl.h"
-#include "text/LineIndex.h"
 #include "core/MainProc.h"
 #include "platform/FileSystem.h"
 #include "text/Encoding.h"
+#include "text/LineIndex.h"
 #include "ui/Dialogs.h"
 #include "ui/MacroGridModel.h"
 

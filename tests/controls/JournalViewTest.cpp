@@ -16,9 +16,9 @@
 #include <memory>
 #include <random>
 
+#include "support/TempDir.h"
 #include "text/JournalFile.h"
 #include "text/LineIndex.h"
-#include "support/TempDir.h"
 
 namespace qv {
 namespace {

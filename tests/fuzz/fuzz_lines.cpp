@@ -9,9 +9,8 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "text/JournalFile.h"
-#include "text/LineIndex.h"
 #include "platform/FileSystem.h"
+#include "text/JournalFile.h"
 #include "text/LineIndex.h"
 
 using qv::fuzz::Input;
