@@ -469,7 +469,6 @@ MacroPage::MacroPage(MainState& mainState, TKVXPageControl* pageData, QWidget* p
   }
   btnS = headers;
   btnS[0]->setIcon(SortGlyph());
-  sortBtn = btnS[0];
   sortCol = 0;
   page->addWidget(pnlMacroHeader);
 
@@ -617,14 +616,13 @@ void MacroPage::grdMacroClick() {
 }
 
 void MacroPage::btnS0Click(int column) {
-  TKVXButton* button = btnS[static_cast<std::size_t>(column)];
-  if (button == sortBtn)
+  if (column == sortCol)
     return;
   if (!StoreCheckedOutMacro())
     return;
-  button->setIcon(sortBtn->icon());
+  TKVXButton* sortBtn = btnS[static_cast<std::size_t>(sortCol)];
+  btnS[static_cast<std::size_t>(column)]->setIcon(sortBtn->icon());
   sortBtn->setIcon(QIcon());
-  sortBtn = button;
   grdMacro->setFocus(Qt::OtherFocusReason);
   sortCol = column;
   SortMacroGrid();

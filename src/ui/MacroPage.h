@@ -121,9 +121,8 @@ private:
   std::array<TKVXComboBox*, 10> cboxParm{};
   std::array<TKVXLabel*, 10> lblParm{};
 
-  // The grid's sort state (pure UI state).
+  // The grid's sort column (pure UI state); its header button btnS[sortCol] shows the mark.
   int sortCol = 0;
-  TKVXButton* sortBtn = nullptr;
   bool gridBusy = false;
 
   // True from entering the panel until it is left with valid content: the panel's macro is then

@@ -1,7 +1,6 @@
 // Printing from the main window: the print dialog, then the macro list or the journal by the
 // active page.
 
-#include <QApplication>
 #include <QPrinter>
 #include <QProgressDialog>
 #include <algorithm>
@@ -14,8 +13,6 @@
 #include "ui/Main.h"
 
 namespace qv {
-
-namespace {} // namespace
 
 void TfrmMain::btnPrintClick() {
   // Printing reads macroLines: the macro being edited must be in it.
