@@ -81,26 +81,26 @@ double MsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// Resident memory of this process in bytes.
-double ResidentBytes() {
+// A "/proc/self/status" field in kB (VmRSS, VmHWM), in bytes.
+double StatusBytes(const char* field) {
   std::ifstream status("/proc/self/status");
   std::string line;
+  const std::size_t length = std::strlen(field);
   while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0)
-      return std::strtod(line.c_str() + 6, nullptr) * 1024.0;
+    if (line.compare(0, length, field) == 0 && line.size() > length && line[length] == ':')
+      return std::strtod(line.c_str() + length + 1, nullptr) * 1024.0;
   }
   return 0;
 }
 
+// Resident memory of this process in bytes.
+double ResidentBytes() {
+  return StatusBytes("VmRSS");
+}
+
 // The process's peak resident memory in bytes, and its reset to the current resident memory.
 double PeakBytes() {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmHWM:", 0) == 0)
-      return std::strtod(line.c_str() + 6, nullptr) * 1024.0;
-  }
-  return 0;
+  return StatusBytes("VmHWM");
 }
 
 void ResetPeak() {
