@@ -8,8 +8,10 @@
 // way. Two names it takes for one key must never be two configuration sets.
 namespace qv::platform {
 
-// The lower case of a UTF-16 unit above ASCII as Wine folds names: Latin-1, Latin Extended-A,
-// Greek, Cyrillic and full-width Latin, which covers the names found in practice.
+// The lower case of a UTF-16 unit as Wine folds key names, for the whole BMP: Unicode's simple
+// lower case wherever its upper case leads back (every cased script, not Latin, Greek and
+// Cyrillic alone). Names Wine folds alike are one key in its hive, and when Wine saves the hive
+// the second of two such sets is gone.
 char16_t FoldRegistryWide(char16_t c);
 
 // The same for any unit; ASCII, by far the most common, stays inline.
