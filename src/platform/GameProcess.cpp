@@ -17,8 +17,12 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <optional>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/Registry.h"
 #endif
 
 namespace qv::platform {
@@ -68,6 +72,11 @@ bool Identify(const std::string& path, FileId& id) {
   return true;
 }
 
+bool InDirectory(const std::string& hostPath, const FileId& dir) {
+  FileId id;
+  return Identify(DirectoryOf(hostPath), id) && id == dir;
+}
+
 std::string ReadLink(const std::string& path) {
   std::string target(4096, '\0');
   const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
@@ -77,32 +86,97 @@ std::string ReadLink(const std::string& path) {
   return target;
 }
 
-// The arguments of a process's command line; empty when the process is gone or not ours to read.
-std::vector<std::string> CommandLine(const std::string& procDir) {
-  std::vector<std::string> args;
-  const int fd = ::open((procDir + "/cmdline").c_str(), O_RDONLY | O_CLOEXEC);
+// A file of /proc whole; false when the process is gone or not ours to read.
+bool ReadProcFile(const std::string& path, std::string& bytes) {
+  bytes.clear();
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0)
-    return args;
-  std::string bytes;
+    return false;
+  bool read = true;
   char buffer[4096];
   for (;;) {
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR)
       continue;
+    if (n < 0)
+      read = false;
     if (n <= 0)
       break;
     bytes.append(buffer, static_cast<std::size_t>(n));
   }
   ::close(fd);
+  return read;
+}
+
+// The strings of a command line or an environment, each ended by a zero byte.
+std::vector<std::string> SplitAtZeros(const std::string& bytes) {
+  std::vector<std::string> parts;
   std::size_t start = 0;
   while (start < bytes.size()) {
     std::size_t end = bytes.find('\0', start);
     if (end == std::string::npos)
       end = bytes.size();
-    args.push_back(bytes.substr(start, end - start));
+    parts.push_back(bytes.substr(start, end - start));
     start = end + 1;
   }
-  return args;
+  return parts;
+}
+
+// The program a command line runs. Wine puts the program's path, as it was started (Windows or
+// host form, or relative to the current directory), in argv[0], and the program's own arguments
+// after it: a path among those is data, such as `reg add ... /d C:\...\client.exe`. Until Wine
+// has rewritten it, the command line is still its loader's, with the program second.
+std::string ProgramOf(const std::vector<std::string>& args) {
+  if (args.empty())
+    return {};
+  const std::string_view first = FileNamePart(args[0]);
+  for (const std::string_view loader : {"wine", "wine64", "wine-preloader", "wine64-preloader"}) {
+    if (first == loader)
+      return args.size() > 1 ? args[1] : std::string();
+  }
+  return args[0];
+}
+
+// The prefix that Wine picks for a process of this environment: WINEPREFIX, which Wine requires
+// to be a full path, else ~/.wine of its HOME, else of its user's home directory. Wine's children
+// inherit that environment, so it holds for every process of the prefix. Empty when the
+// environment cannot be read (another user's process) or Wine would not run with it.
+std::string WinePrefixOf(const std::string& procDir) {
+  std::string bytes;
+  if (!ReadProcFile(procDir + "/environ", bytes))
+    return {};
+  std::optional<std::string> prefix;
+  std::optional<std::string> home;
+  // The first of several, as getenv finds it.
+  for (const std::string& entry : SplitAtZeros(bytes)) {
+    if (!prefix && entry.starts_with("WINEPREFIX="))
+      prefix = entry.substr(11);
+    else if (!home && entry.starts_with("HOME="))
+      home = entry.substr(5);
+  }
+  if (prefix)
+    return prefix->starts_with('/') ? *prefix : std::string();
+  if (!home) {
+    struct stat st;
+    if (::stat(procDir.c_str(), &st) != 0)
+      return {};
+    const passwd* user = ::getpwuid(st.st_uid);
+    if (!user || !user->pw_dir)
+      return {};
+    home = user->pw_dir;
+  }
+  return home->starts_with('/') ? *home + "/.wine" : std::string();
+}
+
+// The host path of a process's program. Its paths are looked at through its own root and current
+// directory, which a sandbox may have elsewhere; a Windows path through the registry home's drives,
+// which are the process's own once it runs in that prefix.
+std::string ProgramHostPath(const std::string& procDir, const std::string& program) {
+  if (IsWindowsPath(program))
+    return ToHostPath(program);
+  if (program.starts_with('/'))
+    return ToHostPath(procDir + "/root" + program);
+  return ToHostPath(procDir + "/cwd/" + program);
 }
 
 bool IsProcessId(const char* name) {
@@ -122,36 +196,40 @@ bool HostIsGameRunning(const std::string& exePath) {
   // Without its directory there is no client to run.
   if (name.empty() || !Identify(DirectoryOf(ToHostPath(exePath)), gameDir))
     return false;
+  // A Wine process's path means this client only in the registry home's prefix.
+  FileId home;
+  const bool haveHome = Identify(RegistryHome(), home);
   DIR* proc = ::opendir("/proc");
   if (!proc)
     return false;
   const std::string self = std::to_string(::getpid());
   bool found = false;
-  while (const dirent* entry = ::readdir(proc)) {
+  std::string cmdline;
+  while (!found) {
+    const dirent* entry = ::readdir(proc);
+    if (!entry)
+      break;
     if (!IsProcessId(entry->d_name) || self == entry->d_name)
       continue;
     const std::string procDir = std::string("/proc/") + entry->d_name;
-    std::vector<std::string> candidates = CommandLine(procDir);
-    candidates.push_back(ReadLink(procDir + "/exe"));
-    for (const std::string& candidate : candidates) {
-      // Cheap first: most arguments are not the client's name at all.
-      if (!EqualsFoldedAscii(FileNamePart(candidate), name))
-        continue;
-      std::string path = candidate;
-      if (!IsWindowsPath(path) && path[0] != '/' && path[0] != '\\') {
-        const std::string cwd = ReadLink(procDir + "/cwd");
-        if (cwd.empty())
-          continue;
-        path = cwd + "/" + path;
-      }
-      FileId dir;
-      if (Identify(DirectoryOf(ToHostPath(path)), dir) && dir == gameDir) {
-        found = true;
-        break;
-      }
+    // The client file itself, run natively: whoever runs it, the file says which client it is.
+    const std::string exe = ReadLink(procDir + "/exe");
+    if (!exe.empty() && EqualsFoldedAscii(FileNamePart(exe), name) && InDirectory(exe, gameDir)) {
+      found = true;
+      continue;
     }
-    if (found)
-      break;
+    if (!haveHome)
+      continue;
+    ReadProcFile(procDir + "/cmdline", cmdline);
+    const std::string program = ProgramOf(SplitAtZeros(cmdline));
+    // Cheap first: most programs are not the client's name at all.
+    if (program.empty() || !EqualsFoldedAscii(FileNamePart(program), name))
+      continue;
+    const std::string prefixPath = WinePrefixOf(procDir);
+    FileId prefix;
+    if (prefixPath.empty() || !Identify(procDir + "/root" + prefixPath, prefix) || prefix != home)
+      continue;
+    found = InDirectory(ProgramHostPath(procDir, program), gameDir);
   }
   ::closedir(proc);
   return found;

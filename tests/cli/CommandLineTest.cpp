@@ -252,12 +252,15 @@ TEST_F(CommandLine, ChangesAreRefusedWhileAnotherQuorvelOrTheGameRuns) {
   EXPECT_EQ(Snapshot(demo), before);
 
   {
-    // The game's client, as Wine shows it among the processes.
+    // The game's client, as Wine shows it among the processes: the program's Windows path, and
+    // the prefix in its environment.
+    const std::string prefix = "WINEPREFIX=" + demo.string();
     const pid_t game = fork();
     ASSERT_GE(game, 0);
     if (game == 0) {
-      execlp("sh", "sh", "-c", "sleep 60; :", "C:\\Program Files (x86)\\Ultima Online\\client.exe",
-             static_cast<char*>(nullptr));
+      char* const env[] = {const_cast<char*>(prefix.c_str()), nullptr};
+      execle("/bin/sleep", "C:\\Program Files (x86)\\Ultima Online\\client.exe", "60",
+             static_cast<char*>(nullptr), env);
       _exit(127);
     }
     Result use;

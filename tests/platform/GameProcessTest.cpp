@@ -7,8 +7,10 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -24,17 +26,34 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::TempDir;
+using test::WriteBytes;
 
-// A process running `file` with the given arguments (argv[0] first), killed when the object goes.
+// A process running `file` with the given arguments (argv[0] first) in the given environment
+// (the test's own when none), its output dropped; killed when the object goes.
 class Running {
 public:
-  Running(const fs::path& file, std::vector<std::string> argv) : argv_(std::move(argv)) {
+  Running(const fs::path& file, std::vector<std::string> argv,
+          std::optional<std::vector<std::string>> env = std::nullopt)
+      : argv_(std::move(argv)) {
     std::vector<char*> args;
     for (std::string& arg : argv_)
       args.push_back(arg.data());
     args.push_back(nullptr);
-    if (::posix_spawn(&pid_, file.c_str(), nullptr, nullptr, args.data(), environ) != 0)
+    std::vector<char*> vars;
+    if (env) {
+      env_ = std::move(*env);
+      for (std::string& var : env_)
+        vars.push_back(var.data());
+      vars.push_back(nullptr);
+    }
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    ::posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    if (::posix_spawn(&pid_, file.c_str(), &actions, nullptr, args.data(),
+                      env ? vars.data() : environ) != 0)
       pid_ = -1;
+    ::posix_spawn_file_actions_destroy(&actions);
     struct stat wanted;
     if (::stat(file.c_str(), &wanted) != 0)
       return;
@@ -65,9 +84,12 @@ public:
   Running& operator=(const Running&) = delete;
 
   bool started() const { return started_; }
+  // Not ended yet: a process that is gone is no evidence of what was not counted.
+  bool alive() const { return pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0; }
 
 private:
   std::vector<std::string> argv_;
+  std::vector<std::string> env_;
   pid_t pid_ = -1;
   bool started_ = false;
 };
@@ -93,8 +115,9 @@ TEST(GameProcessTest, TheClientOfThisGameDirectoryIsFoundAsWineOrNativeAndOneEls
       EXPECT_FALSE(HostIsGameRunning(exePath)) << exePath;
   }
   {
-    // Under Wine the command line holds the Windows path, spelled as the user typed it.
-    Running wine(sleep, {"C:\\GAMES\\ultima online\\CLIENT.EXE", "30"});
+    // Under Wine argv[0] holds the Windows path, spelled as the user typed it.
+    Running wine(sleep, {"C:\\GAMES\\ultima online\\CLIENT.EXE", "30"},
+                 {{"WINEPREFIX=" + prefix.path().string()}});
     ASSERT_TRUE(wine.started());
     for (const std::string& exePath : exePaths)
       EXPECT_TRUE(HostIsGameRunning(exePath)) << exePath;
@@ -107,6 +130,61 @@ TEST(GameProcessTest, TheClientOfThisGameDirectoryIsFoundAsWineOrNativeAndOneEls
       EXPECT_TRUE(HostIsGameRunning(exePath)) << exePath;
   }
   EXPECT_FALSE(HostIsGameRunning(exePaths[0]));
+  ::unsetenv("QUORVEL_REGISTRY");
+}
+
+TEST(GameProcessTest, AWineProgramCountsOnlyInThisPrefixAndOnlyAsTheProgramItRuns) {
+  // This prefix and another with the same game directory: the same Windows path names a client
+  // in each.
+  TempDir prefix;
+  TempDir other;
+  ::setenv("QUORVEL_REGISTRY", prefix.path().c_str(), 1);
+  for (const TempDir* dir : {&prefix, &other}) {
+    const fs::path game = dir->path() / "drive_c" / "Games" / "Ultima Online";
+    fs::create_directories(game);
+    WriteBytes(game / "client.exe", "MZ");
+  }
+  // Homes whose ~/.wine is the one prefix or the other, for a process without WINEPREFIX.
+  TempDir homes;
+  fs::create_directories(homes.path() / "this");
+  fs::create_directories(homes.path() / "other");
+  fs::create_directory_symlink(prefix.path(), homes.path() / "this" / ".wine");
+  fs::create_directory_symlink(other.path(), homes.path() / "other" / ".wine");
+  const std::string thisHome = "HOME=" + (homes.path() / "this").string();
+  const std::string exePath = "C:\\Games\\Ultima Online\\client.exe";
+  const fs::path sleep = fs::canonical("/bin/sleep");
+  {
+    // The client of the other prefix; WINEPREFIX decides before HOME, as for Wine.
+    Running namesake(sleep, {exePath, "30"}, {{"WINEPREFIX=" + other.path().string(), thisHome}});
+    ASSERT_TRUE(namesake.started());
+    EXPECT_FALSE(HostIsGameRunning(exePath));
+  }
+  {
+    Running ours(sleep, {exePath, "30"}, {{"WINEPREFIX=" + prefix.path().string() + "/"}});
+    ASSERT_TRUE(ours.started());
+    EXPECT_TRUE(HostIsGameRunning(exePath));
+  }
+  {
+    // Without WINEPREFIX, Wine uses ~/.wine of the process's own HOME, not of ours.
+    Running byHome(sleep, {exePath, "30"}, {{thisHome}});
+    ASSERT_TRUE(byHome.started());
+    EXPECT_TRUE(HostIsGameRunning(exePath));
+  }
+  {
+    Running byOtherHome(sleep, {exePath, "30"}, {{"HOME=" + (homes.path() / "other").string()}});
+    ASSERT_TRUE(byOtherHome.started());
+    EXPECT_FALSE(HostIsGameRunning(exePath));
+  }
+  {
+    // Another program of this prefix with the path as its data, as `wine reg add ... /d <path>`
+    // shows it.
+    Running reg(fs::canonical("/usr/bin/tail"),
+                {"C:\\windows\\system32\\reg.exe", "-f", "/dev/null", "-s", "30", exePath},
+                {{"WINEPREFIX=" + prefix.path().string()}});
+    ASSERT_TRUE(reg.started());
+    EXPECT_FALSE(HostIsGameRunning(exePath));
+    EXPECT_TRUE(reg.alive());
+  }
   ::unsetenv("QUORVEL_REGISTRY");
 }
 
