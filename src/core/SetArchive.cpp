@@ -16,14 +16,22 @@ constexpr std::string_view kEndLine = "End";
 
 class Reader {
 public:
-  explicit Reader(std::string_view bytes) : bytes_(bytes) {}
+  // crlf: the archive's own lines end with CR LF (see DecodeSetArchive).
+  Reader(std::string_view bytes, bool crlf) : bytes_(bytes), crlf_(crlf) {}
 
-  // The next line without its LF; false when no LF is left.
+  // The next line without its line end; false when no line end is left, or, with crlf, when the
+  // next LF has no CR before it.
   bool Line(std::string_view& line) {
     const std::size_t end = bytes_.find('\n', pos_);
     if (end == std::string_view::npos)
       return false;
-    line = bytes_.substr(pos_, end - pos_);
+    std::size_t lineEnd = end;
+    if (crlf_) {
+      if (lineEnd == pos_ || bytes_[lineEnd - 1] != '\r')
+        return false;
+      --lineEnd;
+    }
+    line = bytes_.substr(pos_, lineEnd - pos_);
     pos_ = end + 1;
     return true;
   }
@@ -38,6 +46,7 @@ public:
 
 private:
   std::string_view bytes_;
+  bool crlf_;
   std::size_t pos_ = 0;
 };
 
@@ -79,18 +88,11 @@ std::string EncodeSetArchive(const SetArchive& archive) {
   return out;
 }
 
-SetArchive DecodeSetArchive(std::string_view bytes) {
-  if (bytes.size() > kMaxSetArchiveSize)
-    Damaged("it is larger than any configuration set");
-  Reader in(bytes);
+namespace {
+
+// Everything after the header line.
+SetArchive DecodeBody(Reader& in) {
   std::string_view line;
-  if (!in.Line(line) || line != kSetArchiveHeader) {
-    // The same format with a higher version: say so rather than "not a set file".
-    const std::string_view stem = kSetArchiveHeader.substr(0, kSetArchiveHeader.size() - 1);
-    if (bytes.substr(0, stem.size()) == stem)
-      throw Error("The configuration set file was written by a later version of Quorvel.");
-    throw Error("The file is not a configuration set file of Quorvel.");
-  }
   SetArchive archive;
   if (!in.Line(line) || line.substr(0, kNamePrefix.size()) != kNamePrefix)
     Damaged("the name is missing");
@@ -115,6 +117,37 @@ SetArchive DecodeSetArchive(std::string_view bytes) {
   if (!in.AtEnd())
     Damaged("there is more after the end line");
   return archive;
+}
+
+} // namespace
+
+SetArchive DecodeSetArchive(std::string_view bytes) {
+  if (bytes.size() > kMaxSetArchiveSize)
+    Damaged("it is larger than any configuration set");
+  Reader in(bytes, false);
+  std::string_view line;
+  if (!in.Line(line) || line != kSetArchiveHeader) {
+    // Mail and Windows editors turn every LF into CR LF. Where the copies inside were CR LF
+    // already (the game's files are), only the archive's own lines changed and every size still
+    // holds: such a file is read as it is. Otherwise its sizes no longer tell where a copy ends.
+    if (line.size() == kSetArchiveHeader.size() + 1 && line.back() == '\r' &&
+        line.substr(0, kSetArchiveHeader.size()) == kSetArchiveHeader) {
+      try {
+        Reader crlf(bytes, true);
+        (void)crlf.Line(line); // the header, seen above
+        return DecodeBody(crlf);
+      } catch (const Error&) {
+        throw Error("The configuration set file's line ends were changed (to CR LF, as mail or a "
+                    "Windows editor does): its sizes no longer match its contents.");
+      }
+    }
+    // The same format with a higher version: say so rather than "not a set file".
+    const std::string_view stem = kSetArchiveHeader.substr(0, kSetArchiveHeader.size() - 1);
+    if (bytes.substr(0, stem.size()) == stem)
+      throw Error("The configuration set file was written by a later version of Quorvel.");
+    throw Error("The file is not a configuration set file of Quorvel.");
+  }
+  return DecodeBody(in);
 }
 
 } // namespace qv

@@ -20,7 +20,8 @@
 //   LOGIN.CFG <size>                     the same
 //   End
 //
-// Every line ends with LF alone; nothing may follow "End".
+// Every line ends with LF alone; nothing may follow "End". A file whose own lines all end with
+// CR LF instead (mail, a Windows editor) is read too, as long as every size still holds.
 namespace qv {
 
 struct SetArchive {
@@ -37,8 +38,9 @@ inline constexpr std::uint64_t kMaxSetArchiveSize = 3 * platform::kMaxSettingsFi
 
 std::string EncodeSetArchive(const SetArchive& archive);
 // The set a whole archive holds. Throws qv::Error with the reason for anything else: not a set
-// file, a later version, cut short, a size above kMaxSettingsFileSize, a line out of place,
-// bytes after the end. The name is taken as it stands; the caller applies the name rules.
+// file, a later version, line ends changed so that the sizes no longer hold, cut short, a size
+// above kMaxSettingsFileSize, a line out of place, bytes after the end. The name is taken as it
+// stands; the caller applies the name rules.
 SetArchive DecodeSetArchive(std::string_view bytes);
 
 } // namespace qv

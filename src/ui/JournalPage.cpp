@@ -10,6 +10,7 @@
 #include "controls/JournalView.h"
 #include "controls/KVXStCtl.h"
 #include "controls/KvxWin95.h"
+#include "core/JournalPlace.h"
 #include "core/MainProc.h"
 #include "core/MainState.h"
 #include "platform/FileSystem.h"
@@ -61,6 +62,13 @@ JournalPage::JournalPage(MainState& mainState, TKVXPageControl* pageData, TKVXBu
   edJrnl->setKVXEnabled(false);
   lblJrnlFile = new TKVXLabel(QStringLiteral("Journal File"), pnlJrnl);
   lblJrnlFile->setBuddy(edJrnl);
+  lblJrnlOutside = new TKVXLabel(QStringLiteral("Outside the game directory"), pnlJrnl);
+  lblJrnlOutside->setObjectName(QStringLiteral("lblJrnlOutside"));
+  QFont outsideFont = lblJrnlOutside->font();
+  outsideFont.setBold(true);
+  lblJrnlOutside->setFont(outsideFont);
+  lblJrnlOutside->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  lblJrnlOutside->setVisible(false);
   auto* strip = new QGridLayout(pnlJrnl);
   strip->setContentsMargins(6, 4, 6, 4);
   strip->setHorizontalSpacing(10);
@@ -68,7 +76,9 @@ JournalPage::JournalPage(MainState& mainState, TKVXPageControl* pageData, TKVXBu
   strip->addWidget(lblJrnl, 0, 0);
   strip->addWidget(cboxJrnl, 1, 0);
   strip->addWidget(lblJrnlFile, 0, 1);
-  strip->addWidget(edJrnl, 1, 1);
+  // On the caption's line, so that the strip keeps its height whether it shows or not.
+  strip->addWidget(lblJrnlOutside, 0, 2);
+  strip->addWidget(edJrnl, 1, 1, 1, 2);
   strip->setColumnStretch(1, 1);
   page->addWidget(pnlJrnl);
 
@@ -169,6 +179,9 @@ void JournalPage::FocusJournalName() {
 
 void JournalPage::RefreshJournal() {
   const std::string path = JournalPathOf(edJrnl->Text());
+  const bool outside = LiesOutsideDirectory(path, state.gameDir);
+  lblJrnlOutside->setVisible(outside);
+  lblJrnlOutside->setToolTip(outside ? ui::FromUtf8(RealLocation(path)) : QString());
   if (!path.empty() && platform::FileExists(path)) {
     const ui::OverrideCursor wait(Qt::WaitCursor);
     if (memoJrnl->loadFile(ui::FromUtf8(platform::ToHostPath(path)))) {
@@ -238,12 +251,19 @@ void JournalPage::btnFindClick() {
 }
 
 void JournalPage::btnClearClick() {
-  // The file's lines are gone for good: a quick Alt+C, Enter must not empty it.
-  if (!ui::ConfirmDefaultNo(QStringLiteral("Are you sure you want to clear you journal?")))
+  // The file's lines are gone for good: a quick Alt+C, Enter must not empty it. The name comes
+  // from UO.CFG, which a set from someone else brings: the question says which file it is, where
+  // it really is, and whether it lies outside the game directory.
+  const std::string path = JournalPathOf(edJrnl->Text());
+  QString question = QStringLiteral("Are you sure you want to clear you journal?\n") +
+                     ui::FromUtf8(RealLocation(path));
+  if (LiesOutsideDirectory(path, state.gameDir))
+    question += QStringLiteral("\nThis file lies outside the game directory.");
+  if (!ui::ConfirmDefaultNo(question))
     return;
   memoJrnl->clear();
   UpdateFindCaption();
-  platform::WriteLines(JournalPathOf(edJrnl->Text()), {});
+  platform::WriteLines(path, {});
 }
 
 void JournalPage::UpdateFindCaption() {

@@ -50,7 +50,8 @@ public:
   void edJrnlFind();
   void btnFindClick();
   void btnClearClick();
-  // Reads the named journal file into the view; the only place that enables Find, Print, Clear.
+  // Reads the named journal file into the view; the only place that enables Find, Print, Clear,
+  // and the one that marks a file outside the game directory.
   void RefreshJournal();
   // "&Find Again" while the Journal page shows the view scrolled away from its first line.
   void UpdateFindCaption();
@@ -74,6 +75,8 @@ private:
   TKVXComboBox* cboxJrnl = nullptr;
   TKVXLabel* lblJrnlFile = nullptr;
   TKVXEdit* edJrnl = nullptr;
+  // Shown while edJrnl names a file outside the game directory (a set from someone else can).
+  TKVXLabel* lblJrnlOutside = nullptr;
   TKVXLabel* lblJrnlContents = nullptr;
   TKVXJournalView* memoJrnl = nullptr;
   // What edJrnl held when the focus entered it.

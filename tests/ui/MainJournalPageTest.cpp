@@ -36,6 +36,12 @@ protected:
   }
 
   std::string JournalPath() const { return game.dir() + "Journal.Log"; }
+
+  // Clear's question for a file: the file where it really is on a line of its own.
+  static QString ClearQuestion(const std::filesystem::path& file) {
+    return QStringLiteral("Are you sure you want to clear you journal?\n") +
+           QString::fromStdString(std::filesystem::canonical(file).string());
+  }
 };
 
 TEST_F(JournalPageTest, TheRecordedJournalIsShownWithItsButtons) {
@@ -117,7 +123,7 @@ TEST_F(JournalPageTest, AltKeysOfTheButtonsWinOverTheMenuTitles) {
   answers = {false};
   Press(Qt::Key_C, Qt::AltModifier);
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].text, "Are you sure you want to clear you journal?");
+  EXPECT_EQ(messages[0].text, ClearQuestion(game.path() / "Journal.Log"));
 }
 
 TEST_F(JournalPageTest, ATextOnlyOnTheFirstLineIsNotFoundFromTheTop) {
@@ -153,7 +159,8 @@ TEST_F(JournalPageTest, ClearAsksAndNoKeepsViewAndFile) {
   ASSERT_EQ(messages.size(), 1u);
   // No is the default: Alt+C, Enter keeps the journal.
   EXPECT_EQ(messages[0].kind, ui::MessageKind::ConfirmationDefaultNo);
-  EXPECT_EQ(messages[0].text, "Are you sure you want to clear you journal?");
+  EXPECT_EQ(messages[0].text, ClearQuestion(game.path() / "Journal.Log"));
+  EXPECT_FALSE(Child("lblJrnlOutside")->isVisible());
   EXPECT_EQ(Child<TKVXJournalView>("memoJrnl")->lineCount(), 200);
   EXPECT_EQ(Get("Journal.Log"), journal);
 
@@ -161,6 +168,34 @@ TEST_F(JournalPageTest, ClearAsksAndNoKeepsViewAndFile) {
   Child<TKVXButton>("btnClear")->click();
   EXPECT_EQ(Child<TKVXJournalView>("memoJrnl")->lineCount(), 0);
   EXPECT_EQ(Get("Journal.Log"), "");
+}
+
+// A set from someone else names a file of the user's as its journal: the page marks it, and
+// Clear's question names the file, where it really is, before anything is emptied.
+TEST_F(JournalPageTest, AJournalOutsideTheGameDirIsMarkedAndNamedBeforeClear) {
+  test::TempDir documents;
+  test::WriteBytes(documents.path() / "thesis.txt", "three years of work\r\n");
+  std::filesystem::create_directory_symlink(documents.path(), game.path() / "Documents");
+  auto* outside = Child<TKVXLabel>("lblJrnlOutside");
+  auto* edJrnl = Child<TKVXEdit>("edJrnl");
+  edJrnl->setText(QString::fromStdString(game.dir() + "Documents/thesis.txt"));
+  EXPECT_EQ(Child<TKVXJournalView>("memoJrnl")->lineCount(), 1);
+  EXPECT_TRUE(outside->isVisible());
+  QApplication::processEvents();
+  EXPECT_GE(outside->width(), outside->sizeHint().width()); // the whole text shows
+
+  answers = {false};
+  Child<TKVXButton>("btnClear")->click();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].kind, ui::MessageKind::ConfirmationDefaultNo);
+  EXPECT_EQ(messages[0].text, ClearQuestion(documents.path() / "thesis.txt") +
+                                  "\nThis file lies outside the game directory.");
+  EXPECT_EQ(test::ReadBytes(documents.path() / "thesis.txt"), "three years of work\r\n");
+
+  edJrnl->setText(QString::fromStdString(game.dir() + "Documents/../Journal.Log"));
+  EXPECT_TRUE(outside->isVisible()); // ".." leaves the link's target, not the link
+  edJrnl->setText(QString::fromStdString(JournalPath()));
+  EXPECT_FALSE(outside->isVisible());
 }
 
 TEST_F(JournalPageTest, ClearOnAReadOnlyFileReportsTheError) {
