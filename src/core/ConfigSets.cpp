@@ -1,7 +1,10 @@
 // Saving and the configuration sets' files in QRVDAT.
+#include <algorithm>
 #include <array>
 #include <chrono>
+#include <optional>
 
+#include "core/CoreText.h"
 #include "core/MainProc.h"
 #include "platform/AtomicFile.h"
 #include "platform/Error.h"
@@ -21,6 +24,43 @@ constexpr std::chrono::milliseconds kSetLockWait{3000};
 
 constexpr GameFile kGameFiles[] = {
     {"UO.", "UO.CFG"}, {"MACROS.", "MACROS.TXT"}, {"LOGIN.", "LOGIN.CFG"}};
+
+std::string SaveMarkPath(const MainState& state) {
+  return GameFilePath(state, "QRVDAT\\" + std::string(kSaveMarkName));
+}
+
+// A save's mark, from before its first write until it returns or throws. The user hears of
+// either, so only a save that never reached its end leaves the mark behind.
+class SaveMark {
+public:
+  // Written atomically and flushed: on disk before anything the save writes.
+  explicit SaveMark(const MainState& state) : path_(SaveMarkPath(state)) {
+    platform::WriteLines(path_, {state.currentSetExt});
+  }
+  // Not flushed: a mark that a power cut brings back only makes the next start compare the files.
+  ~SaveMark() { platform::RemoveFile(platform::ToHostPath(path_)); }
+  SaveMark(const SaveMark&) = delete;
+  SaveMark& operator=(const SaveMark&) = delete;
+
+private:
+  std::string path_;
+};
+
+// A settings file's bytes; nothing when it cannot be read (missing, too large).
+std::optional<std::string> SettingsFileBytes(const std::string& path) {
+  std::string bytes;
+  if (!platform::ReadFileBytes(platform::ToHostPath(path), bytes, platform::kMaxSettingsFileSize))
+    return std::nullopt;
+  return bytes;
+}
+
+// Whether a write that was cut (the name of the file it was for) is one of those a save makes.
+// The game directory may spell its files in any case ("uo.cfg").
+bool IsCutWriteOf(const std::vector<std::string>& cutWrites, const std::string& name) {
+  const std::string wanted = core::UpperCase(name);
+  return std::any_of(cutWrites.begin(), cutWrites.end(),
+                     [&](const std::string& cut) { return core::UpperCase(cut) == wanted; });
+}
 
 } // namespace
 
@@ -66,6 +106,10 @@ bool SaveCurrentSet(MainState& state, SaveReport* report) {
   platform::DirectoryLock lock;
   if (!lock.Acquire(platform::ToHostPath(GameFilePath(state, "QRVDAT")), kSetLockWait))
     throw Error("Cannot create file " + SetFilePath(state, "UO.", state.currentSetExt));
+  // Declared after the lock, so that it goes while the lock is still held.
+  const SaveMark mark(state);
+  state.lastSaveUnfinished = false;
+  state.unfinishedSaveFiles.clear();
 
   // A part whose copy could not be read holds nothing of the user's: writing it would put empty
   // or default data over the set's copy and the game's file.
@@ -102,6 +146,59 @@ bool SaveCurrentSet(MainState& state, SaveReport* report) {
   if (report)
     *report = std::move(done);
   return complete;
+}
+
+void FindUnfinishedSave(MainState& state) {
+  state.lastSaveUnfinished = false;
+  state.unfinishedSaveFiles.clear();
+  const std::string workDir = GameFilePath(state, "QRVDAT");
+  platform::DirectoryLock lock;
+  const bool otherSaveRunning = !lock.Acquire(platform::ToHostPath(workDir), kSetLockWait);
+  // Those that a running write holds are left: every file removed is a cut write's.
+  const std::vector<std::string> cutInGameDir =
+      platform::RemoveStaleTempFiles(platform::ToHostPath(state.gameDir));
+  const std::vector<std::string> cutInWorkDir =
+      platform::RemoveStaleTempFiles(platform::ToHostPath(workDir));
+  if (otherSaveRunning)
+    return; // its mark stands for a save that is still writing
+
+  const std::string markPath = SaveMarkPath(state);
+  const bool marked = platform::FileExists(markPath);
+  bool cut = marked;
+  // Without the mark (a save of an older version of the program), a cut write of one of the
+  // files a save writes tells it. Those of other writes (a new set's copies) do not: the game
+  // writes its own UO.CFG, so a difference alone means nothing.
+  for (const GameFile& file : kGameFiles)
+    cut = cut || IsCutWriteOf(cutInGameDir, std::string(file.name)) ||
+          IsCutWriteOf(cutInWorkDir, std::string(file.kind) + state.currentSetExt);
+  if (!cut)
+    return;
+
+  state.lastSaveUnfinished = true;
+  for (const GameFile& file : kGameFiles) {
+    const std::string gameFile = GameFilePath(state, file.name);
+    if (SettingsFileBytes(gameFile) !=
+        SettingsFileBytes(SetFilePath(state, file.kind, state.currentSetExt)))
+      state.unfinishedSaveFiles.push_back(gameFile);
+  }
+  try {
+    if (state.unfinishedSaveFiles.empty())
+      platform::RemoveFile(platform::ToHostPath(markPath));
+    else if (!marked)
+      platform::WriteLines(markPath, {state.currentSetExt});
+  } catch (const Error&) {
+    // This start tells the player all the same; only the next one may not.
+  }
+}
+
+std::string UnfinishedSaveText(const MainState& state) {
+  if (!state.lastSaveUnfinished || state.unfinishedSaveFiles.empty())
+    return {};
+  std::string text =
+      "The last Save did not finish. These files may differ from the configuration's copies:\n";
+  for (const std::string& path : state.unfinishedSaveFiles)
+    text += path + "\n";
+  return text + "Save installs them again.";
 }
 
 void LoadCurrentSet(MainState& state, int sortCol) {

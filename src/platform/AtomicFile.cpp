@@ -14,6 +14,14 @@ namespace {
 
 thread_local std::string lastFileError;
 
+// ".xxxxxxxx.tmp" after ".<name>": the end of the temporary files AtomicWriter makes.
+constexpr std::size_t kTempSuffixSize = 13;
+
+// The name of the file a temporary file (one IsTempName accepts) was written for.
+std::string TempFileTarget(std::string_view tempName) {
+  return std::string(tempName.substr(1, tempName.size() - 1 - kTempSuffixSize));
+}
+
 // Our own reasons where the system's error code would mislead ("Invalid argument").
 constexpr const char* kNotRegularFile = "Not a regular file";
 
@@ -102,10 +110,9 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 
 // ".<name>.<8 hex digits>.tmp": the temporary files AtomicWriter makes.
 bool IsTempName(std::string_view name) {
-  constexpr std::size_t kSuffix = 13; // ".xxxxxxxx.tmp"
-  if (name.size() < 2 + kSuffix || name[0] != '.')
+  if (name.size() < 2 + kTempSuffixSize || name[0] != '.')
     return false;
-  std::string_view suffix = name.substr(name.size() - kSuffix);
+  std::string_view suffix = name.substr(name.size() - kTempSuffixSize);
   if (suffix[0] != '.' || suffix.substr(9) != ".tmp")
     return false;
   for (char c : suffix.substr(1, 8))
@@ -304,12 +311,12 @@ private:
 
 } // namespace
 
-std::size_t RemoveStaleTempFiles(const std::string& hostDir) {
+std::vector<std::string> RemoveStaleTempFiles(const std::string& hostDir) {
+  std::vector<std::string> cutWrites;
   DIR* dir = ::opendir(hostDir.c_str());
   if (!dir)
-    return 0;
+    return cutWrites;
   const int dirFd = ::dirfd(dir);
-  std::size_t removed = 0;
   while (const dirent* entry = ::readdir(dir)) {
     if (!IsTempName(entry->d_name))
       continue;
@@ -324,11 +331,15 @@ std::size_t RemoveStaleTempFiles(const std::string& hostDir) {
         ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
         named.st_dev == opened.st_dev && named.st_ino == opened.st_ino &&
         ::unlinkat(dirFd, entry->d_name, 0) == 0)
-      ++removed;
+      cutWrites.push_back(TempFileTarget(entry->d_name));
     ::close(fd);
   }
   ::closedir(dir);
-  return removed;
+  return cutWrites;
+}
+
+bool RemoveFile(const std::string& hostPath) {
+  return Reported([&] { return ::unlink(hostPath.c_str()) == 0 || errno == ENOENT; });
 }
 
 DirectoryLock::~DirectoryLock() {
@@ -567,10 +578,9 @@ namespace {
 
 // ".<name>.<8 hex digits>.tmp": the temporary files AtomicWriter makes.
 bool IsTempName(std::wstring_view name) {
-  constexpr std::size_t kSuffix = 13; // ".xxxxxxxx.tmp"
-  if (name.size() < 2 + kSuffix || name[0] != L'.')
+  if (name.size() < 2 + kTempSuffixSize || name[0] != L'.')
     return false;
-  std::wstring_view suffix = name.substr(name.size() - kSuffix);
+  std::wstring_view suffix = name.substr(name.size() - kTempSuffixSize);
   if (suffix[0] != L'.' || suffix.substr(9) != L".tmp")
     return false;
   for (wchar_t c : suffix.substr(1, 8))
@@ -588,22 +598,34 @@ std::wstring WithSeparator(const std::string& dir) {
 
 } // namespace
 
-std::size_t RemoveStaleTempFiles(const std::string& hostDir) {
+std::vector<std::string> RemoveStaleTempFiles(const std::string& hostDir) {
+  std::vector<std::string> cutWrites;
   const std::wstring dir = WithSeparator(hostDir);
   WIN32_FIND_DATAW found;
   HANDLE find = FindFirstFileW((dir + L"*.tmp").c_str(), &found);
   if (find == INVALID_HANDLE_VALUE)
-    return 0;
-  std::size_t removed = 0;
+    return cutWrites;
   do {
     if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !IsTempName(found.cFileName))
       continue;
     // A running write has its file open without sharing: it cannot be deleted.
     if (DeleteFileW((dir + found.cFileName).c_str()))
-      ++removed;
+      cutWrites.push_back(TempFileTarget(Narrow(found.cFileName)));
   } while (FindNextFileW(find, &found));
   FindClose(find);
-  return removed;
+  return cutWrites;
+}
+
+bool RemoveFile(const std::string& hostPath) {
+  return Reported([&] {
+    if (DeleteFileW(Widen(hostPath).c_str()))
+      return true;
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+      return true;
+    errno = ErrnoFromWin32(error);
+    return false;
+  });
 }
 
 DirectoryLock::~DirectoryLock() {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Whole-file reads and atomic writes on host paths (no drive mapping, no case-insensitive lookup:
 // callers that take program paths go through FileSystem.h). Shared by the file operations and the
@@ -34,8 +35,12 @@ bool ReadFileBytes(const std::string& hostPath, std::string& bytes,
 
 // Removes from the directory the temporary files of writes whose process was killed before the
 // rename: only files named the way these writes name them, and only those that no running write
-// still holds. The number removed.
-std::size_t RemoveStaleTempFiles(const std::string& hostDir);
+// still holds. For each file removed, the name of the file its write was to replace
+// (".UO.CFG.0badcafe.tmp" gives "UO.CFG"), so that the caller can tell which writes were cut.
+std::vector<std::string> RemoveStaleTempFiles(const std::string& hostDir);
+
+// Removes a file. True when it is gone, also when it was not there; else false, errno set.
+bool RemoveFile(const std::string& hostPath);
 
 // An exclusive lock on a directory between processes, held while the object lives: one program
 // window's save of several files runs while no other window's does.

@@ -127,5 +127,51 @@ TEST_F(StartUpTest, FirstRunMakesSixCopiesAndLaterRunsNone) {
   EXPECT_EQ(again.optionLines, std::vector<std::string>{"; first"});
 }
 
+// A save killed while it installed MACROS.TXT, the only part it changed: its mark and the
+// temporary file of that install are left, the set's copy is new and the game's file old.
+TEST_F(StartUpTest, ASaveCutShortIsReportedAtEveryStartUntilASaveInstallsTheSet) {
+  InstallGame();
+  PutGameFiles("old");
+  StartUp(state);
+  MakeFirstRunCopies(state);
+  LoadCurrentSet(state);
+  EXPECT_EQ(UnfinishedSaveText(state), "");
+
+  test::WriteBytes(game.path() / "QRVDAT" / "MACROS.001", Crlf({"F2 0 0 0", "Bow", "########"}));
+  test::WriteBytes(game.path() / "QRVDAT" / std::string(kSaveMarkName), Crlf({"001"}));
+  const auto temp = game.path() / ".MACROS.TXT.0badcafe.tmp";
+  test::WriteBytes(temp, "F2 0 0");
+  const std::string report = "The last Save did not finish. These files may differ from the "
+                             "configuration's copies:\n" +
+                             game.dir() + "MACROS.TXT\nSave installs them again.";
+  for (int start = 0; start < 2; ++start) {
+    MainState next;
+    StartUp(next);
+    EXPECT_TRUE(next.lastSaveUnfinished);
+    EXPECT_EQ(next.unfinishedSaveFiles, std::vector<std::string>{game.dir() + "MACROS.TXT"});
+    EXPECT_EQ(UnfinishedSaveText(next), report) << "start " << start;
+    EXPECT_FALSE(std::filesystem::exists(temp));
+  }
+
+  MainState saving;
+  StartUp(saving);
+  LoadCurrentSet(saving);
+  ASSERT_TRUE(SaveCurrentSet(saving));
+  EXPECT_FALSE(saving.lastSaveUnfinished);
+  EXPECT_EQ(Game("MACROS.TXT"), Game("QRVDAT/MACROS.001"));
+  EXPECT_FALSE(std::filesystem::exists(game.path() / "QRVDAT" / std::string(kSaveMarkName)));
+  MainState after;
+  StartUp(after);
+  EXPECT_FALSE(after.lastSaveUnfinished);
+  EXPECT_EQ(UnfinishedSaveText(after), "");
+
+  // The game writes its own UO.CFG, and copying a set to a new one writes no game file: neither
+  // that difference nor a cut copy of another set is taken for a cut save.
+  test::WriteBytes(game.path() / "UO.CFG", Crlf({"Sound=off"}));
+  test::WriteBytes(game.path() / "QRVDAT" / ".UO.002.12345678.tmp", "Sound");
+  StartUp(after);
+  EXPECT_EQ(UnfinishedSaveText(after), "");
+}
+
 } // namespace
 } // namespace qv

@@ -1,6 +1,7 @@
 // Saves killed at random moments: every game file, set copy and the hive is afterwards either
 // the old or the new version, never a mixture, never empty; the temporary files a killed save
-// leaves are removed at the next start, and only those.
+// leaves are removed at the next start, and only those; and the next start names every game file
+// a killed save left different from the set's copy.
 #include <cctype>
 #include <chrono>
 #include <map>
@@ -43,6 +44,16 @@ std::size_t WithoutRounds(std::map<std::string, std::string>& contents) {
   });
 }
 
+// The game files whose bytes differ from the set's copies, as the program names them.
+std::vector<std::string> GameFilesUnlikeTheSet(const Installation& inst) {
+  std::vector<std::string> unlike;
+  for (std::size_t k = 0; k < 3; ++k) {
+    if (inst.Get(kFiles[k]) != inst.Get(kFiles[k + 3]))
+      unlike.push_back(inst.GameDir() + kFiles[k]);
+  }
+  return unlike;
+}
+
 std::map<std::string, std::string> FilesOf(const Installation& inst) {
   std::map<std::string, std::string> files;
   for (const char* file : kFiles)
@@ -50,7 +61,7 @@ std::map<std::string, std::string> FilesOf(const Installation& inst) {
   return files;
 }
 
-TEST(KilledSave, EveryFileIsTheOldOrTheNewVersionAndTheNextStartCleansUp) {
+TEST(KilledSave, EveryFileIsTheOldOrTheNewVersionAndTheNextStartCleansUpAndTells) {
   Installation inst;
   inst.RegisterGame();
   const MainState first = inst.Start();
@@ -78,6 +89,7 @@ TEST(KilledSave, EveryFileIsTheOldOrTheNewVersionAndTheNextStartCleansUp) {
 
   std::mt19937 random(20240611);
   int killedMidWrite = 0;
+  int leftUnlikeTheSet = 0;
   constexpr int kKills = 300;
   for (int kill = 0; kill < kKills; ++kill) {
     ChildProcess saver([&](ChildProcess& self) {
@@ -113,15 +125,21 @@ TEST(KilledSave, EveryFileIsTheOldOrTheNewVersionAndTheNextStartCleansUp) {
     WithoutRounds(expected);
     ASSERT_EQ(now, expected) << "after kill " << kill;
 
-    // The next start removes what the killed save left.
-    if (leftTempFiles) {
-      MainState state;
-      StartUp(state);
-      ASSERT_EQ(TempFilesBelow(inst.Root()), std::vector<std::string>{}) << "after kill " << kill;
-    }
+    // The next start removes what the killed save left, and names each game file that is not
+    // what the set holds: none goes unmentioned.
+    const std::vector<std::string> unlike = GameFilesUnlikeTheSet(inst);
+    if (!unlike.empty())
+      ++leftUnlikeTheSet;
+    MainState state;
+    StartUp(state);
+    ASSERT_EQ(TempFilesBelow(inst.Root()), std::vector<std::string>{}) << "after kill " << kill;
+    ASSERT_EQ(state.unfinishedSaveFiles, unlike) << "after kill " << kill;
+    ASSERT_EQ(UnfinishedSaveText(state).empty(), unlike.empty()) << "after kill " << kill;
   }
   RecordProperty("KillsThatLeftATemporaryFile", killedMidWrite);
-  std::printf("%d of %d kills left a temporary file behind\n", killedMidWrite, kKills);
+  RecordProperty("KillsThatLeftGameFilesUnlikeTheSet", leftUnlikeTheSet);
+  std::printf("%d of %d kills left a temporary file behind, %d left game files unlike the set\n",
+              killedMidWrite, kKills, leftUnlikeTheSet);
 }
 
 #endif

@@ -5,6 +5,7 @@
 #include <QMenuBar>
 #include <QPointer>
 
+#include "core/MainProc.h"
 #include "core/SaveGuards.h"
 #include "platform/GameProcess.h"
 #include "platform/Keyboard.h"
@@ -490,6 +491,38 @@ TEST_F(MainWindowTest, ASaveAsksBeforeOverwritingFilesChangedSinceTheWindowReadT
   EXPECT_EQ(messages[5].kind, ui::MessageKind::Information);
   EXPECT_NE(Get("UO.CFG").find("NotorietyQuery=on\r\n"), std::string::npos);
   other.reset();
+}
+
+// A save killed after it had written the set's copies and before it installed LOGIN.CFG.
+TEST_F(MainWindowTest, ASaveCutShortIsToldOnceTheWindowShowsAndTheNextSaveEndsIt) {
+  std::filesystem::create_directory(game.path() / "QRVDAT");
+  Put("QRVDAT/UO.001", Get("UO.CFG"));
+  Put("QRVDAT/MACROS.001", Get("MACROS.TXT"));
+  Put("QRVDAT/LOGIN.001", test::Crlf({"LoginServer=new.example.net,7775"}));
+  Put("QRVDAT/" + std::string(kSaveMarkName), test::Crlf({"001"}));
+  bool shownOnReadyWindow = false;
+  auto record = ui::Hooks().message;
+  ui::Hooks().message = [&](ui::MessageKind kind, const QString& caption, const QString& text) {
+    shownOnReadyWindow = window && window->isVisible() && window->FirstShowLoaded();
+    return record(kind, caption, text);
+  };
+  Open();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(shownOnReadyWindow);
+  EXPECT_EQ(messages[0].kind, ui::MessageKind::Warning);
+  EXPECT_EQ(messages[0].text.toStdString(),
+            "The last Save did not finish. These files may differ from the configuration's "
+            "copies:\n" +
+                game.dir() + "LOGIN.CFG\nSave installs them again.");
+  EXPECT_EQ(ChildNo<TKVXEdit>("edServ", 1)->Text(), "new.example.net");
+
+  Child<TKVXButton>("btnSave")->click();
+  ASSERT_EQ(messages.size(), 2u);
+  EXPECT_EQ(messages[1].kind, ui::MessageKind::Information);
+  EXPECT_EQ(Get("LOGIN.CFG"), Get("QRVDAT/LOGIN.001"));
+  window.reset();
+  Open();
+  EXPECT_EQ(messages.size(), 2u) << LastMessage().toStdString();
 }
 
 TEST_F(MainWindowTest, AnUnreadableSetShowsTheErrorOnAReadyWindow) {
