@@ -4,6 +4,7 @@
 #include <chrono>
 #include <ostream>
 
+#include "core/JournalPlace.h"
 #include "core/MainProc.h"
 #include "core/SaveGuards.h"
 #include "core/SetArchive.h"
@@ -102,26 +103,57 @@ std::string FoundSet(const std::string& name) {
   return *found;
 }
 
+// The set's extension; a damaged set is refused: it has no files of its own.
+std::string UsableSetExt(const std::string& set) {
+  const std::optional<std::string> ext = SetExt(set);
+  if (!ext)
+    Fail(kFailed, DamagedSetText(set));
+  return *ext;
+}
+
+// What the window tells at its start: a current set that is missing or damaged, a Save that was
+// cut short.
+void WarnOfStart(const MainState& state, std::ostream& err) {
+  for (const std::string& text : {state.currentSetProblem, UnfinishedSaveText(state)})
+    if (!text.empty())
+      err << "quorvel: warning: " << text << "\n";
+}
+
+// A set from elsewhere may name any file as its journal, which the Journal page's Clear empties.
+void WarnOfJournal(const MainState& state, std::ostream& err) {
+  if (const std::string warning = JournalOutsideWarning(state); !warning.empty())
+    err << "quorvel: warning: " << warning << "\n";
+}
+
 // What the window's start does on a game it has not seen: the backups, the original set.
 void FirstRun(MainState& state) {
   MakeFirstRunCopies(state);
 }
 
 int List(std::ostream& out) {
-  const std::vector<std::string> sets = ListSets();
+  const std::vector<SetEntry> sets = ListSetEntries();
   if (sets.empty())
     out << "No configuration sets yet: the original set is made when Quorvel first opens this "
            "game, or by --use or --import.\n";
-  const std::optional<std::string> current = FindSet(sets, CurrentSetName());
-  for (const std::string& set : sets)
-    out << (current && *current == set ? "* " : "  ") << SetExt(set) << " " << set << "\n";
+  std::vector<std::string> names;
+  for (const SetEntry& set : sets)
+    names.push_back(set.name);
+  const std::optional<std::string> current = FindSet(names, CurrentSetName());
+  for (const SetEntry& set : sets) {
+    out << (current && *current == set.name ? "* " : "  ");
+    if (set.ext)
+      out << *set.ext << " " << set.name << "\n";
+    else
+      out << "--- " << set.name << "  (damaged: no configuration number; it can only be deleted)\n";
+  }
   return kDone;
 }
 
-int Use(const std::string& name, std::ostream& out) {
+int Use(const std::string& name, std::ostream& out, std::ostream& err) {
   GameGuard guard;
   MainState state;
   StartUp(state);
+  WarnOfStart(state, err);
   if (platform::IsGameRunning(state.exePath))
     Fail(kRefused, kGameRunningRefusal);
   RefuseWhileWineRuns();
@@ -129,22 +161,27 @@ int Use(const std::string& name, std::ostream& out) {
   const std::string set = FoundSet(name);
 
   // Read before anything changes: a set that cannot be read is not made current.
-  state.currentSetExt = SetExt(set);
+  state.currentSetExt = UsableSetExt(set);
   LoadCurrentSet(state);
-  try {
-    TKVXFile("HKEY_LOCAL_MACHINE", skRegistry).WriteText(std::string(kSetsKey), "Current", set);
-  } catch (const Error& error) {
-    RegistryFailed(error);
-  }
-  // Then as the Save button: the set's copies written and installed over the game's files.
+  // Then as the Save button: the set's copies written and installed over the game's files, and
+  // only then made current: the registry must not name a set whose install failed.
   SaveReport report;
   if (!SaveCurrentSet(state, &report)) {
     std::string text(kSaveFailedText);
     for (const std::string& path : report.notInstalled)
       text += "\n" + path;
+    if (!report.installError.empty())
+      text += "\n" + report.installError;
+    text += "\nThe current configuration is still '" + CurrentSetName() + "'.";
     Fail(kFailed, text);
   }
+  try {
+    MakeSetCurrent(set);
+  } catch (const Error& error) {
+    RegistryFailed(error);
+  }
   out << kSaveSucceededText << "\n";
+  WarnOfJournal(state, err);
   return kDone;
 }
 
@@ -153,7 +190,7 @@ int Export(const std::string& name, const std::string& file, std::ostream& out) 
   state.gameDir = ReadGameDir();
   SetArchive archive;
   archive.name = FoundSet(name);
-  const std::string ext = SetExt(archive.name);
+  const std::string ext = UsableSetExt(archive.name);
   {
     // Not in the middle of a window's save.
     platform::DirectoryLock lock;
@@ -172,10 +209,12 @@ int Export(const std::string& name, const std::string& file, std::ostream& out) 
   return kDone;
 }
 
-int Import(const std::string& file, const std::string* givenName, std::ostream& out) {
+int Import(const std::string& file, const std::string* givenName, std::ostream& out,
+           std::ostream& err) {
   GameGuard guard;
   MainState state;
   StartUp(state);
+  WarnOfStart(state, err);
   RefuseWhileWineRuns();
   FirstRun(state);
 
@@ -197,29 +236,24 @@ int Import(const std::string& file, const std::string* givenName, std::ostream& 
 
   std::optional<std::string> ext;
   try {
-    ext = TakeSetExt(&state);
+    ext = ImportSet(state, name, archive.files);
   } catch (const Error& error) {
+    // A file that could not be written is a failure; a registry refused while Wine came up is
+    // a refusal.
+    if (std::string_view(error.what()).starts_with("Cannot create file"))
+      Fail(kFailed, error.what());
     RegistryFailed(error);
   }
   if (!ext)
     Fail(kFailed, std::string(kNoMoreSetsText));
-  // The files before the registry entry, as Add does: a set that exists is always complete.
-  {
-    platform::DirectoryLock lock;
-    lock.Acquire(platform::ToHostPath(GameFilePath(state, "QRVDAT")),
-                 std::chrono::milliseconds(3000));
-    for (std::size_t k = 0; k < archive.files.size(); ++k) {
-      const std::string path = SetFilePath(state, kKinds[k], *ext);
-      if (!platform::WriteFileAtomically(platform::ToHostPath(path), archive.files[k]))
-        Fail(kFailed, WithReason("Cannot create file " + path));
-    }
-  }
-  try {
-    TKVXFile("HKEY_LOCAL_MACHINE", skRegistry).WriteText(SetKey(name), "Ext", *ext);
-  } catch (const Error& error) {
-    RegistryFailed(error);
-  }
   out << "Imported '" << name << "' as configuration " << *ext << "\n";
+  // The set is in; only what it carries is read now, for the warning.
+  state.currentSetExt = *ext;
+  try {
+    LoadCurrentSet(state);
+  } catch (const Error&) {
+  }
+  WarnOfJournal(state, err);
   return kDone;
 }
 
@@ -254,12 +288,12 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     if (command == "--list")
       return needs(0, 0) ? List(out) : Usage(err, "--list takes no arguments");
     if (command == "--use")
-      return needs(1, 1) ? Use(args[1], out) : Usage(err, "--use needs the set's NAME");
+      return needs(1, 1) ? Use(args[1], out, err) : Usage(err, "--use needs the set's NAME");
     if (command == "--export")
       return needs(2, 2) ? Export(args[1], args[2], out)
                          : Usage(err, "--export needs the set's NAME and a FILE");
     if (command == "--import")
-      return needs(1, 2) ? Import(args[1], operands == 2 ? &args[2] : nullptr, out)
+      return needs(1, 2) ? Import(args[1], operands == 2 ? &args[2] : nullptr, out, err)
                          : Usage(err, "--import needs a FILE, and a NAME if you like");
     return Usage(err, "unknown command '" + command + "'");
   } catch (const Stop& stop) {

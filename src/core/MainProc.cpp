@@ -2,6 +2,7 @@
 #include "core/MainProc.h"
 
 #include "core/CoreText.h"
+#include "core/SetCatalog.h"
 #include "platform/AtomicFile.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
@@ -16,9 +17,7 @@ namespace {
 
 const char* const kGameKey = "\\SOFTWARE\\Origin Worlds Online\\Ultima Online\\1.0";
 const char* const kProgramKey = "\\SOFTWARE\\Quorvel\\";
-const char* const kConfigsKey = "\\SOFTWARE\\Quorvel\\UOXConfigs";
 const char* const kPrinterFontKey = "\\SOFTWARE\\Quorvel\\PrinterFont";
-const char* const kOriginalSet = "Original Configuration";
 const char* const kDefaultExePath = "C:\\ONLINE\\UO\\CLIENT.EXE";
 const char* const kDefaultSetExt = "001";
 
@@ -101,9 +100,9 @@ void StartUp(MainState& state) {
     TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
     try {
       exePath = store.ReadText(kGameKey, "ExePath", exePath);
-      const std::string setName = store.ReadText(kConfigsKey, "Current", kOriginalSet);
-      state.currentSetExt = ValidSetExt(
-          store.ReadText(std::string(kConfigsKey) + "\\" + setName, "Ext", kDefaultSetExt));
+      CurrentSetChoice current = ChooseCurrentSet();
+      state.currentSetExt = current.ext;
+      state.currentSetProblem = std::move(current.problem);
       state.uoxSupport = store.ReadFlag(kProgramKey, "UOXSupport", false);
       // Each value is applied as it is read: a bad one must not undo those before it.
       state.printerFont = PrinterFont();
@@ -125,9 +124,9 @@ void StartUp(MainState& state) {
   // A failure shows later, when the set's files cannot be read.
   if (!IsExistingDirectory(workDir))
     platform::CreateDirectory(workDir);
-  // Saves cut short (the program killed, the power gone) may have left their temporary files.
-  platform::RemoveStaleTempFiles(platform::ToHostPath(state.gameDir));
-  platform::RemoveStaleTempFiles(platform::ToHostPath(workDir));
+  // Saves cut short (the program killed, the power gone) may have left their temporary files and
+  // their mark: the player is told which game files may not be what the set holds.
+  FindUnfinishedSave(state);
 #ifndef _WIN32
   platform::RemoveStaleTempFiles(platform::RegistryHome());
 #endif
@@ -161,10 +160,11 @@ void MakeFirstRunCopies(MainState& state) {
       }
     }
   }
-  TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
-  store.WriteText(std::string(kConfigsKey) + "\\" + kOriginalSet, "Ext", kDefaultSetExt);
+  // Registered only once its copies exist: a set without its files would show defaults, and its
+  // first Save would write a set the game's own files never were.
   if (!failures.empty())
     throw Error(failures);
+  RegisterOriginalSet(state);
 }
 
 std::string JournalFilePath(const MainState& state) {

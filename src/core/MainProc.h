@@ -38,16 +38,18 @@ inline constexpr std::string_view kMacroEndLine = "########";
 
 // --- Start-up (run once, while the main window is created) ---
 
-// Reads the game directory, the current set's extension, the UOX switch and the printer font from
+// Reads the game directory, the current set's extension (ChooseCurrentSet: a missing or damaged
+// current set falls back to "001" and sets currentSetProblem), the UOX switch and the printer font from
 // the registry, fills the parameter lists and creates gameDir + "QRVDAT" when it is missing.
 // Removes the temporary files that killed saves left in gameDir, QRVDAT and the registry home.
 // A registry value of the wrong type throws the settings store's error; the values read before it
 // are kept, gameDir is derived all the same, and the rest is skipped.
 void StartUp(MainState& state);
 // Copies each game file to its ".OLD" backup and to its "QRVDAT" ".001" copy where that target
-// does not exist yet, then writes "Ext" = "001" of the set "Original Configuration". A missing game
-// file is skipped; one that exists but cannot be copied is named, with the reason, in the error
-// thrown at the end ("Cannot copy file <file> to <copy>").
+// does not exist yet, then registers the original set (RegisterOriginalSet) once its three copies
+// exist. A missing game file is skipped; one that exists but cannot be copied is named, with the
+// reason, in the error thrown at the end ("Cannot copy file <file> to <copy>"), and the original
+// set is then not registered.
 void MakeFirstRunCopies(MainState& state);
 // True when the path (Windows or host form) names an existing directory.
 bool IsExistingDirectory(const std::string& path);
@@ -142,6 +144,10 @@ void WriteLoginServers(MainState& state);
 // attempted; true only when all three succeeded.
 bool InstallCurrentSet(MainState& state);
 
+// The file in QRVDAT that marks a save under way; it holds the extension of the set being saved.
+// No set file has this name: theirs are "<kind>.<digits>".
+inline constexpr std::string_view kSaveMarkName = "SAVING";
+
 // What a save left undone, for the message after it.
 struct SaveReport {
   // The set copies of the parts that were neither written nor installed: their copy could not be
@@ -159,8 +165,23 @@ struct SaveReport {
 // written and installed (show kSaveSucceededText); the report says what was not. A failure in
 // the writes throws and leaves the game's files untouched. Holds a lock on QRVDAT while it
 // runs: when another window's save holds it for more than three seconds, throws "Cannot create
-// file <the set's UO. copy>" before anything is written.
+// file <the set's UO. copy>" before anything is written. From before its first write until it
+// returns or throws, its mark stands in QRVDAT (kSaveMarkName, flushed to disk first; when it
+// cannot be written, throws "Cannot create file <its path>" with the reason and writes nothing);
+// the save then clears lastSaveUnfinished and unfinishedSaveFiles.
 bool SaveCurrentSet(MainState& state, SaveReport* report = nullptr);
+// Run by StartUp once the game directory and the current set are known: removes the temporary
+// files that cut writes left beside the game's files and in QRVDAT, and tells whether the last
+// save was cut short: its mark still in QRVDAT, or a temporary file of one of the files it writes.
+// Then sets lastSaveUnfinished and names in unfinishedSaveFiles the game files whose bytes differ
+// from the current set's copies. The mark stays while any does, so that every start says so until
+// a save installs them; when none does, the install is whole and the mark is taken away. Waits,
+// like a save, for another window's save to end: the mark of a save still running is no cut.
+void FindUnfinishedSave(MainState& state);
+// What the player is told after a save cut short (on start-up, once the window shows; the command
+// line on standard error): the game files unfinishedSaveFiles names, one a line. Empty when there
+// is nothing to tell.
+std::string UnfinishedSaveText(const MainState& state);
 // Reads the current set's copies: options, login servers, macros (and rebuilds the grid sorted by
 // sortCol). Each copy is read on its own: one that cannot be read leaves only its own part empty
 // (defaults for the options) and is marked unread in unreadParts; the others are read all the

@@ -95,6 +95,9 @@ struct MainState {
   std::string programDir;
   // The extension of the current configuration set: decimal digits only, e.g. "001".
   std::string currentSetExt = "001";
+  // Set by StartUp when the registry names a current set that is missing or damaged: what the
+  // player is told.
+  std::string currentSetProblem;
 
   // --- The program's own options (read by StartUp) ---
 
@@ -177,6 +180,16 @@ struct MainState {
   // --- The files a save replaces, as this window last read or wrote them (RememberSetFiles) ---
 
   std::vector<FileFingerprint> setFileFingerprints;
+
+  // --- A save cut short (FindUnfinishedSave, run by StartUp; cleared by SaveCurrentSet) ---
+
+  // The last save did not reach its end: its mark was still in QRVDAT, or one of its writes had
+  // left a temporary file.
+  bool lastSaveUnfinished = false;
+  // Then the game's files (as GameFilePath forms them) whose bytes differ from the current set's
+  // copies (a file missing on one side only differs too), in the order UO.CFG, MACROS.TXT,
+  // LOGIN.CFG. Empty when the install is whole.
+  std::vector<std::string> unfinishedSaveFiles;
 };
 
 // The three parts of a configuration set, each with its own copy in QRVDAT and its game file.

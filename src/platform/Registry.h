@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The registry as the settings store sees it. On Windows this is the Win32 registry in its 32-bit
@@ -49,6 +50,23 @@ public:
   virtual std::vector<std::string> SubKeyNames() = 0;
 };
 
+// One step of a change of several keys and values (Registry::Apply).
+struct RegistryEdit {
+  enum class Kind { SetValue, DeleteKey };
+  Kind kind = Kind::SetValue;
+  std::string path; // the key, as for OpenKey
+  std::string name; // the value's name (SetValue)
+  RegValue value;   // SetValue
+
+  static RegistryEdit Set(std::string path, std::string name, RegValue value) {
+    return {Kind::SetValue, std::move(path), std::move(name), std::move(value)};
+  }
+  // Removes a key without sub-keys; a key that is not there is no error.
+  static RegistryEdit Delete(std::string path) {
+    return {Kind::DeleteKey, std::move(path), {}, {}};
+  }
+};
+
 class Registry {
 public:
   enum class Access { Read, Full };
@@ -61,6 +79,11 @@ public:
   virtual std::unique_ptr<RegistryKey> CreateKey(RootKey root, const std::string& path) = 0;
   // Removes one key that has no sub-keys. True when it was removed.
   virtual bool DeleteKey(RootKey root, const std::string& path) = 0;
+  // Makes the edits in order as one change: where the registry is a hive file, all of them or
+  // none is ever seen (one replacement of the file); on Windows they are made one after the
+  // other. SetValue creates missing keys. All edits must lie in the same hive. False when the
+  // change cannot be made (LastRegistryError says why).
+  virtual bool Apply(RootKey root, const std::vector<RegistryEdit>& edits) = 0;
 };
 
 // Why the last change of the registry made on this thread (creating a key, setting a value,

@@ -139,6 +139,25 @@ public:
     SetLastRegistryError({});
     return Succeeded(RegDeleteKeyExW(RootHandle(root), SubKey(path).c_str(), KEY_WOW64_32KEY, 0));
   }
+
+  // The Win32 registry has no transaction that every version offers: the edits are made in
+  // order, so the callers order them to be safe at every step.
+  bool Apply(RootKey root, const std::vector<RegistryEdit>& edits) override {
+    for (const RegistryEdit& edit : edits) {
+      if (edit.kind == RegistryEdit::Kind::DeleteKey) {
+        SetLastRegistryError({});
+        const LSTATUS status =
+            RegDeleteKeyExW(RootHandle(root), SubKey(edit.path).c_str(), KEY_WOW64_32KEY, 0);
+        if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+          return Succeeded(status);
+        continue;
+      }
+      auto key = CreateKey(root, edit.path);
+      if (!key || !key->SetValue(edit.name, edit.value))
+        return false;
+    }
+    return true;
+  }
 };
 
 } // namespace

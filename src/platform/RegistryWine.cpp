@@ -573,6 +573,37 @@ public:
     });
     return done && removed;
   }
+
+  bool Apply(RootKey root, const std::vector<RegistryEdit>& edits) override {
+    SetLastRegistryError({});
+    if (edits.empty())
+      return true;
+    std::string home = RegistryHome();
+    std::vector<std::pair<Location, const RegistryEdit*>> located;
+    for (const RegistryEdit& edit : edits) {
+      auto location = Locate(home, root, SplitKeyPath(edit.path));
+      if (!location || location->path.empty() ||
+          (!located.empty() && location->hive != located.front().first.hive))
+        return false;
+      located.emplace_back(std::move(*location), &edit);
+    }
+    return ModifyHive(home, FileOf(home, located.front().first.hive), [&](WineHive& hive) {
+      const std::uint64_t now = FileTimeNow();
+      bool changed = false;
+      for (const auto& [location, edit] : located) {
+        if (edit->kind == RegistryEdit::Kind::DeleteKey) {
+          if (auto resolved = hive.Resolve(location.path, false))
+            changed |= hive.DeleteKey(*resolved, now);
+          continue;
+        }
+        auto resolved = hive.Resolve(location.path, true);
+        if (!resolved)
+          return Change::Failed;
+        changed |= hive.SetValue(*resolved, Utf8ToUtf16(edit->name), edit->value, now);
+      }
+      return changed ? Change::Changed : Change::Unchanged;
+    });
+  }
 };
 
 } // namespace

@@ -304,6 +304,8 @@ void TfrmMain::FormCreate() {
     }
     applyProgramOptions();
     pageData->setCurrentIndex(0);
+    if (!state.currentSetProblem.empty())
+      ui::ShowWarning(QString::fromStdString(state.currentSetProblem));
     MakeFirstRunCopies(state);
   });
 
@@ -342,6 +344,10 @@ void TfrmMain::FormShow() {
     pageDataChange();
     FocusFirstControl();
     firstShowLoaded = true;
+    // On the ready window, and before a load error (RunAction shows that once this returns).
+    const std::string unfinished = UnfinishedSaveText(state);
+    if (!unfinished.empty())
+      ui::ShowWarning(QString::fromStdString(unfinished));
   };
   try {
     LoadPages();

@@ -2,6 +2,8 @@
 
 #include <QGridLayout>
 #include <QLabel>
+#include <QListWidgetItem>
+#include <QPalette>
 #include <QStringList>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -11,8 +13,6 @@
 #include "controls/KVXStCtl.h"
 #include "core/MainProc.h"
 #include "core/SetCatalog.h"
-#include "platform/RegistryNames.h"
-#include "settings/KVXFile.h"
 #include "ui/Dialogs.h"
 #include "ui/Ignore.h"
 
@@ -20,11 +20,8 @@ namespace qv::ui {
 
 namespace {
 
-const std::string kSetsKeyText(kSetsKey);
-
-std::string SetKeyOf(const QString& name) {
-  return SetKey(name.toStdString());
-}
+// The list shows a damaged set with a mark after its name; the item keeps the name itself.
+constexpr int kNameRole = Qt::UserRole;
 
 } // namespace
 
@@ -149,45 +146,66 @@ int TfrmUOX::SelectedRow() const {
 QStringList TfrmUOX::SetNames() const {
   QStringList names;
   for (int i = 0; i < lboxUOX->count(); ++i)
-    names.append(lboxUOX->item(i)->text());
+    names.append(NameAt(i));
   return names;
 }
 
+QString TfrmUOX::NameAt(int row) const {
+  return lboxUOX->item(row)->data(kNameRole).toString();
+}
+
+void TfrmUOX::AddSetItem(const SetEntry& entry) {
+  const QString name = QString::fromStdString(entry.name);
+  auto* item = new QListWidgetItem(entry.Damaged() ? name + QStringLiteral("  (damaged)") : name);
+  item->setData(kNameRole, name);
+  if (entry.Damaged()) {
+    item->setToolTip(QString::fromStdString(DamagedSetText(entry.name)));
+    item->setForeground(lboxUOX->palette().brush(QPalette::Disabled, QPalette::Text));
+  }
+  lboxUOX->addItem(item);
+}
+
+// A damaged set can only be deleted: the warning says so.
+bool TfrmUOX::RefuseDamaged(int row) {
+  const std::string name = NameAt(row).toStdString();
+  if (SetExt(name))
+    return false;
+  ShowWarning(QString::fromStdString(DamagedSetText(name)));
+  return true;
+}
+
 void TfrmUOX::FormCreate() {
-  TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
-  std::vector<std::string> names;
-  store.ListSubKeys(kSetsKeyText, names);
+  CreateSetsKey();
   lboxUOX->clear();
-  for (const std::string& name : names)
-    lboxUOX->addItem(QString::fromStdString(name));
-  edCName->setText(
-      QString::fromStdString(store.ReadText(kSetsKeyText, "Current", "Original Configuration")));
+  for (const SetEntry& entry : ListSetEntries())
+    AddSetItem(entry);
+  edCName->setText(QString::fromStdString(CurrentSetName()));
   if (lboxUOX->count() > 0)
     lboxUOX->setCurrentRow(0);
 }
 
 void TfrmUOX::btnConfigClick() {
   const int row = SelectedRow();
-  if (row < 0)
+  if (row < 0 || RefuseDamaged(row))
     return;
-  const QString name = lboxUOX->item(row)->text();
-  TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
-  store.WriteText(kSetsKeyText, "Current", name.toStdString());
+  const QString name = NameAt(row);
+  MakeSetCurrent(name.toStdString());
   edCName->setText(name);
-  // Only digits name files: anything else in "Ext" falls back to the original set.
-  state_.currentSetExt = ValidSetExt(store.ReadText(SetKeyOf(name), "Ext", "001"));
+  state_.currentSetExt = SetExt(name.toStdString()).value_or(state_.currentSetExt);
 }
 
-QString TfrmUOX::AskNewName(const QString& title, const QString& text) {
+QString TfrmUOX::AskNewName(const QString& title, const QString& text, const QString& renamed) {
   const QString name =
       title.isEmpty() ? TfrmIgnore::Ask(this, false) : TfrmIgnore::AskName(this, title, text);
   if (name.isEmpty())
     return {};
   // The registry does not tell letter case apart, so neither may the list; it folds case its own
   // way ("İx" is "ix"), which Qt's folding does not match.
+  // A rename may change the letter case of its own set's name: that is the same key.
   std::vector<std::string> existing;
   for (const QString& listed : SetNames())
-    existing.push_back(listed.toStdString());
+    if (renamed.isNull() || listed != renamed)
+      existing.push_back(listed.toStdString());
   if (const std::string refusal = SetNameRefusal(name.toStdString(), existing); !refusal.empty()) {
     ShowWarning(QString::fromStdString(refusal));
     return {};
@@ -199,68 +217,47 @@ void TfrmUOX::btnAddClick() {
   const QString name = AskNewName();
   if (name.isEmpty())
     return;
-  // The number is taken first and never given again, whatever happens below.
-  const std::optional<std::string> ext = TakeSetExt();
+  const std::optional<std::string> ext = AddSet(state_, name.toStdString());
   if (!ext) {
     ShowWarning(ui::FromUtf8(kNoMoreSetsText));
     return;
   }
-  // The files before the registry entry: a set that exists is always complete, also when the
-  // program is stopped in between.
-  CopyCurrentSet(state_, *ext);
-  {
-    TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
-    store.WriteText(SetKeyOf(name), "Ext", *ext);
-  }
   // Listed only once the registry holds it.
-  lboxUOX->addItem(name);
+  AddSetItem({name.toStdString(), *ext});
 }
 
 void TfrmUOX::btnRenameClick() {
   const int row = SelectedRow();
-  if (row < 0)
+  if (row < 0 || RefuseDamaged(row))
     return;
-  const QString oldName = lboxUOX->item(row)->text();
-  const QString name = AskNewName(QStringLiteral("Multiple Configuration Rename"), oldName);
+  const QString oldName = NameAt(row);
+  const QString name =
+      AskNewName(QStringLiteral("Multiple Configuration Rename"), oldName, oldName);
   if (name.isEmpty())
     return;
-  TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
-  // Only the key changes: the new one first, so that a stop in between leaves the set under one
-  // name or both, never under none.
-  store.WriteText(SetKeyOf(name), "Ext", store.ReadText(SetKeyOf(oldName), "Ext", "001"));
-  const std::string current =
-      store.ReadText(kSetsKeyText, "Current", std::string(kOriginalSetName));
-  if (FindSet({oldName.toStdString()}, current)) {
-    store.WriteText(kSetsKeyText, "Current", name.toStdString());
+  const bool wasCurrent = SameSetName(CurrentSetName(), oldName.toStdString());
+  RenameSet(oldName.toStdString(), name.toStdString());
+  if (wasCurrent)
     edCName->setText(name);
-  }
-  store.RemoveKey(SetKeyOf(oldName));
   lboxUOX->item(row)->setText(name);
+  lboxUOX->item(row)->setData(kNameRole, name);
 }
 
 void TfrmUOX::btnDuplicateClick() {
   const int row = SelectedRow();
-  if (row < 0)
+  if (row < 0 || RefuseDamaged(row))
     return;
-  const std::string fromExt = SetExt(lboxUOX->item(row)->text().toStdString());
+  const QString from = NameAt(row);
   const QString name = AskNewName(QStringLiteral("Multiple Configuration Duplicate"));
   if (name.isEmpty())
     return;
-  // Numbers whose files are still in QRVDAT (a deleted set's) are passed over: a duplicate
-  // never writes into another set's files.
-  const std::optional<std::string> ext = TakeSetExt(&state_);
+  const std::optional<std::string> ext =
+      DuplicateSet(state_, from.toStdString(), name.toStdString());
   if (!ext) {
     ShowWarning(ui::FromUtf8(kNoMoreSetsText));
     return;
   }
-  // The files as last saved, before the registry entry; a copy that fails is reported and the
-  // set not registered.
-  CopySetFiles(state_, fromExt, *ext);
-  {
-    TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
-    store.WriteText(SetKeyOf(name), "Ext", *ext);
-  }
-  lboxUOX->addItem(name);
+  AddSetItem({name.toStdString(), *ext});
 }
 
 void TfrmUOX::btnDeleteClick() {
@@ -271,10 +268,7 @@ void TfrmUOX::btnDeleteClick() {
   const int row = SelectedRow();
   if (row < 0)
     return;
-  {
-    TKVXFile store("HKEY_LOCAL_MACHINE", skRegistry);
-    store.RemoveKey(SetKeyOf(lboxUOX->item(row)->text()));
-  }
+  DeleteSet(NameAt(row).toStdString());
   delete lboxUOX->takeItem(row);
   lboxUOX->clearSelection();
   lboxUOX->setCurrentItem(nullptr);

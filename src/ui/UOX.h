@@ -13,14 +13,15 @@ class TKVXListBox;
 class TKVXMemo;
 class TKVXPanel;
 struct MainState;
+struct SetEntry;
 } // namespace qv
 
 namespace qv::ui {
 
-// The configuration sets, "UOX Multiple Configuration": lists the sets kept below
-// "\SOFTWARE\Quorvel\UOXConfigs", adds one as a copy of the current set, renames one, duplicates
-// one (a new set from its copies as last saved), deletes one, and makes one current. New names
-// follow one set of rules (SetNameRefusal), shared with the command line.
+// The configuration sets, "UOX Multiple Configuration": lists the sets (SetCatalog; a damaged
+// set is marked and can only be deleted), adds one as a copy of the current set, renames one,
+// duplicates one (a new set from its copies as last saved), deletes one, and makes one current. New
+// names follow one set of rules (SetNameRefusal), shared with the command line.
 //
 // state: the main window's edited state. "Set to Current" replaces its currentSetExt; Add copies
 // the current set's files (CopyCurrentSet, from gameDir and currentSetExt). The dialog reads no
@@ -67,7 +68,12 @@ private:
 
   // The name the user enters for a new or renamed set (Add when title is empty), checked against
   // the listed sets; empty when cancelled or refused (the warning shown).
-  QString AskNewName(const QString& title = {}, const QString& text = {});
+  // A rename names the set it renames: the new name may then differ from it in letter case only.
+  QString AskNewName(const QString& title = {}, const QString& text = {},
+                     const QString& renamed = {});
+  QString NameAt(int row) const;
+  void AddSetItem(const SetEntry& entry);
+  bool RefuseDamaged(int row);
 
   MainState& state_;
 };

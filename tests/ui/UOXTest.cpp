@@ -73,10 +73,10 @@ protected:
     test::Child<TKVXButton>(dialog.get(), "btnAdd")->click();
   }
   void Select(const QString& name) {
-    const auto found =
-        test::Child<TKVXListBox>(dialog.get(), "lboxUOX")->findItems(name, Qt::MatchExactly);
-    ASSERT_EQ(found.size(), 1) << name.toStdString();
-    test::Child<TKVXListBox>(dialog.get(), "lboxUOX")->setCurrentItem(found.front());
+    auto* list = test::Child<TKVXListBox>(dialog.get(), "lboxUOX");
+    const qsizetype row = dialog->SetNames().indexOf(name);
+    ASSERT_GE(row, 0) << name.toStdString();
+    list->setCurrentRow(int(row));
   }
 
   // Registry helpers, through the settings store.
@@ -258,12 +258,19 @@ TEST_F(ConfigurationSets, AddRegistersTheSetOnlyOnceItsFilesAreCompleteAndFoldsN
   EXPECT_EQ(ReadExt("ix"), "002");
   EXPECT_EQ(SetFile("LOGIN.002"), "LOGIN.original\r\n");
 
-  // The registry folds U+0130 to "i": "\u0130x" is the same key, and must not take over set 002.
-  AddSet(QString::fromUtf8("\xC4\xB0x"));
+  // Wine folds far beyond ASCII: "IX" and the Greek "\u038Fx" against "\u03CEx" are each the
+  // same key, and must not take over another set's files.
+  AddSet(QString::fromUtf8("\xCF\x8Ex"));
+  messages.clear();
+  AddSet(QString::fromUtf8("\xCE\x8Fx"));
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, "Dupicate configuration names.");
+  messages.clear();
+  AddSet(QStringLiteral("IX"));
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0].text, "Dupicate configuration names.");
   EXPECT_EQ(ReadExt("ix"), "002");
-  EXPECT_EQ(dialog->SetNames(), QStringList{"ix"});
+  EXPECT_EQ(dialog->SetNames(), (QStringList{"ix", QString::fromUtf8("\xCF\x8Ex")}));
 }
 
 TEST_F(ConfigurationSets, NamesWithABackslashOrOverFiftyCharactersAreRefused) {
@@ -363,19 +370,33 @@ TEST_F(ConfigurationSets, SetToCurrentChangesCurrentAndTheExtensionOnly) {
   EXPECT_EQ(SetFile("UO.002"), "<missing>") << "nothing is copied";
 }
 
-TEST_F(ConfigurationSets, SetToCurrentOnASetWithoutAValidExtGivesTheOriginalFiles) {
+TEST_F(ConfigurationSets, ADamagedSetIsMarkedAndCanOnlyBeDeleted) {
+  // Neither a key without "Ext" nor one whose "Ext" is not a number has files of its own:
+  // reading either as "001" made it share the original set's files.
+  WriteSet("Original Configuration", "001");
   TKVXFile("HKEY_LOCAL_MACHINE", skRegistry).WriteText(kSetsKey + "\\No ext", "Other", "x");
   WriteSet("Odd", "..\\..\\UO");
   state.currentSetExt = "005";
   Open();
+  auto* list = test::Child<TKVXListBox>(dialog.get(), "lboxUOX");
+  EXPECT_EQ(dialog->SetNames(), (QStringList{"No ext", "Odd", "Original Configuration"}));
+  EXPECT_EQ(list->item(0)->text(), "No ext  (damaged)");
+  for (const char* button : {"btnConfig", "btnDuplicate", "btnRename"}) {
+    Select("Odd");
+    messages.clear();
+    names.push_back("Copy");
+    test::Child<TKVXButton>(dialog.get(), button)->click();
+    ASSERT_EQ(messages.size(), 1u) << button;
+    EXPECT_NE(messages[0].text.indexOf("damaged"), -1) << messages[0].text.toStdString();
+    names.clear();
+  }
+  EXPECT_EQ(state.currentSetExt, "005");
+  EXPECT_EQ(Current(), "<none>");
+  EXPECT_EQ(RegistrySets(), (std::vector<std::string>{"No ext", "Odd", "Original Configuration"}));
+
   Select("No ext");
-  test::Child<TKVXButton>(dialog.get(), "btnConfig")->click();
-  EXPECT_EQ(state.currentSetExt, "001");
-  state.currentSetExt = "005";
-  Select("Odd");
-  test::Child<TKVXButton>(dialog.get(), "btnConfig")->click();
-  EXPECT_EQ(state.currentSetExt, "001");
-  EXPECT_EQ(Current(), "Odd");
+  test::Child<TKVXButton>(dialog.get(), "btnDelete")->click();
+  EXPECT_EQ(RegistrySets(), (std::vector<std::string>{"Odd", "Original Configuration"}));
 }
 
 TEST_F(ConfigurationSets, RenameChangesOnlyTheKeyAndTheCurrentSetStaysCurrent) {
@@ -387,10 +408,10 @@ TEST_F(ConfigurationSets, RenameChangesOnlyTheKeyAndTheCurrentSetStaysCurrent) {
   state.currentSetExt = "002";
   Open();
   Select("PvP");
-  // The same rules as Add: taken names (the registry's folding, also the set's own name),
-  // a backslash, over 50 characters; each refusal changes nothing.
-  for (const QString& name : {QStringLiteral(" siege "), QStringLiteral("PVP"),
-                              QStringLiteral("a\\b"), QString(51, u'x')}) {
+  // The same rules as Add: taken names (the registry's folding), a backslash, over 50
+  // characters; each refusal changes nothing.
+  for (const QString& name :
+       {QStringLiteral(" siege "), QStringLiteral("a\\b"), QString(51, u'x')}) {
     messages.clear();
     names.push_back(name);
     test::Child<TKVXButton>(dialog.get(), "btnRename")->click();
@@ -421,6 +442,18 @@ TEST_F(ConfigurationSets, RenameChangesOnlyTheKeyAndTheCurrentSetStaysCurrent) {
   test::Child<TKVXButton>(dialog.get(), "btnRename")->click();
   EXPECT_EQ(ReadExt("Siege shard"), "003");
   EXPECT_EQ(Current(), "Trinsic \xE2\x82\xAC");
+
+  // Its own name in other letters is the same key: the new spelling replaces the old, and
+  // Current follows it.
+  Select("Trinsic \xE2\x82\xAC");
+  messages.clear();
+  names.push_back(QString::fromUtf8("TRINSIC \xE2\x82\xAC"));
+  test::Child<TKVXButton>(dialog.get(), "btnRename")->click();
+  EXPECT_TRUE(messages.empty());
+  EXPECT_EQ(RegistrySets(), (std::vector<std::string>{"Original Configuration", "Siege shard",
+                                                      "TRINSIC \xE2\x82\xAC"}));
+  EXPECT_EQ(ReadExt("TRINSIC \xE2\x82\xAC"), "002");
+  EXPECT_EQ(Current(), "TRINSIC \xE2\x82\xAC");
 }
 
 TEST_F(ConfigurationSets, DuplicateCopiesTheSelectedSetAsSavedNotTheCurrentOne) {
