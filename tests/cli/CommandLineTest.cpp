@@ -150,6 +150,38 @@ TEST_F(CommandLine, ListUseAndTheirExitCodes) {
   EXPECT_NE(help.out.find("  4  refused"), std::string::npos) << help.out;
 }
 
+TEST_F(CommandLine, AFailedInstallKeepsTheCurrentSetAndADamagedSetIsNeverUsed) {
+  WriteBytes(temp.path() / "pvp.qset", SetFileBytes("PvP"));
+  ASSERT_EQ(Quorvel({"--import", (temp.path() / "pvp.qset").string()}).code, 0);
+  // LOGIN.CFG cannot be replaced (as root, a directory in its place is what stops a rename).
+  fs::remove(Game("LOGIN.CFG"));
+  fs::create_directory(Game("LOGIN.CFG"));
+  const Result use = Quorvel({"--use", "PvP"});
+  EXPECT_EQ(use.code, 1);
+  EXPECT_NE(use.err.find("LOGIN.CFG"), std::string::npos) << use.err;
+  EXPECT_NE(use.err.find("The current configuration is still 'Original Configuration'."),
+            std::string::npos)
+      << use.err;
+  EXPECT_EQ(Quorvel({"--list"}).out, "* 001 Original Configuration\n  002 PvP\n");
+
+  // A key without a number, as a hand edit or an older version stopped half-way leaves it.
+  std::string hive = Hive();
+  hive += "\n[Software\\\\Wow6432Node\\\\Quorvel\\\\UOXConfigs\\\\Broken] 1796854671\n"
+          "\"Other\"=\"x\"\n";
+  WriteBytes(demo / "system.reg", hive);
+  EXPECT_EQ(Quorvel({"--list"}).out,
+            "  --- Broken  (damaged: no configuration number; it can only be deleted)\n"
+            "* 001 Original Configuration\n  002 PvP\n");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--use", "broken"}, {"--export", "Broken", temp.file("x")}}) {
+    const Result result = Quorvel(args);
+    EXPECT_EQ(result.code, 1) << args[0];
+    EXPECT_NE(result.err.find("'Broken' is damaged"), std::string::npos) << result.err;
+  }
+  EXPECT_FALSE(fs::exists(temp.file("x")));
+  EXPECT_EQ(Quorvel({"--list"}).out.substr(0, 2), "  ") << "nothing made it current";
+}
+
 TEST_F(CommandLine, ExportThenImportGivesTheSameBytes) {
   // A Windows-1252 name (as UTF-8 on the command line and in the registry) and Windows-1252
   // bytes in the files.
