@@ -4,7 +4,7 @@
 // "Current" names a listed set, the game's files are one set's copies or the next start reports
 // the cut-short save, and no temporary file outlives that start.
 //
-// QUORVEL_SET_KILLS sets the kills per operation (40 by default; 300 for a long run).
+// QUORVEL_SET_KILLS sets the kills per operation (150 by default; 1000 for a long run).
 #include <cstdlib>
 #include <random>
 #include <set>
@@ -34,7 +34,7 @@ constexpr const char* kKinds[] = {"UO.", "MACROS.", "LOGIN."};
 int KillsPerOperation() {
   const char* text = std::getenv("QUORVEL_SET_KILLS");
   const int kills = text ? std::atoi(text) : 0;
-  return kills > 0 ? kills : 40;
+  return kills > 0 ? kills : 150;
 }
 
 int Cli(std::vector<std::string> args) {
