@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "WineSupport.h"
 #include "platform/RegistryNames.h"
 #include "platform/WineHive.h"
 #include "support/TempDir.h"
@@ -129,10 +130,9 @@ void StopWine() {
 class WineCase : public ::testing::Test {
 protected:
   void SetUp() override {
-    const char* env = std::getenv("QUORVEL_TEST_WINEPREFIX");
-    if (!env || !fs::exists(fs::path(env) / ".quorvel-ready"))
-      GTEST_SKIP() << "no Wine prefix (Debian's wine is not installed; ./test installs it)";
-    prefix = env;
+    prefix = SuiteWinePrefix();
+    if (prefix.empty())
+      GTEST_SKIP() << kNoWinePrefix;
     setenv("WINEPREFIX", prefix.c_str(), 1);
     setenv("WINEDEBUG", "-all", 1);
     StopWine();

@@ -17,6 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "WineSupport.h"
 #include "platform/GameProcess.h"
 #include "support/TempDir.h"
 
@@ -114,10 +115,9 @@ template <typename Condition> bool WaitFor(Condition condition) {
 class WineClient : public ::testing::Test {
 protected:
   void SetUp() override {
-    const char* env = std::getenv("QUORVEL_TEST_WINEPREFIX");
-    if (!env || !fs::exists(fs::path(env) / ".quorvel-ready"))
-      GTEST_SKIP() << "no Wine prefix (Debian's wine is not installed; ./test installs it)";
-    prefix = env;
+    prefix = SuiteWinePrefix();
+    if (prefix.empty())
+      GTEST_SKIP() << kNoWinePrefix;
     // The program's registry home is the prefix, found as a user's would be.
     ::setenv("WINEPREFIX", prefix.c_str(), 1);
     ::setenv("WINEDEBUG", "-all", 1);

@@ -18,6 +18,7 @@
 #include <sys/wait.h>
 #include <vector>
 
+#include "WineSupport.h"
 #include "controls/KVXAdCtl.h"
 #include "controls/KVXStCtl.h"
 #include "core/MainState.h"
@@ -103,10 +104,9 @@ std::map<std::string, std::string> Blocks(const std::string& hive,
 class RealWine : public ::testing::Test {
 protected:
   void SetUp() override {
-    const char* env = std::getenv("QUORVEL_TEST_WINEPREFIX");
-    if (!env || !fs::exists(fs::path(env) / ".quorvel-ready"))
-      GTEST_SKIP() << "no Wine prefix (Debian's wine is not installed; ./test installs it)";
-    prefix = env;
+    prefix = SuiteWinePrefix();
+    if (prefix.empty())
+      GTEST_SKIP() << kNoWinePrefix;
     setenv("WINEPREFIX", prefix.c_str(), 1);
     setenv("WINEDEBUG", "-all", 1);
     // The program finds the registry as a user's would: through WINEPREFIX.
