@@ -74,9 +74,10 @@ void Apply(const std::vector<platform::RegistryEdit>& edits, const std::string& 
 } // namespace
 
 std::string DamagedSetText(const std::string& name) {
+  // Short lines: a message box shows them whole at any font size.
   return "The configuration '" + name +
-         "' is damaged: the registry gives it no configuration number, so it has no files of its "
-         "own. It can only be deleted.";
+         "' is damaged:\nthe registry gives it no configuration number,\nso it has no files of "
+         "its own. It can only be deleted.";
 }
 
 bool SameSetName(const std::string& a, const std::string& b) {
