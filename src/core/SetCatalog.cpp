@@ -181,12 +181,18 @@ void RenameSet(const std::string& oldName, const std::string& newName) {
   const std::optional<std::string> ext = SetExt(oldName);
   if (!ext)
     throw Error(DamagedSetText(oldName));
-  // The old key goes first: when only the letter case changes, it is the same key, and the new
-  // spelling must be the one written.
-  std::vector<platform::RegistryEdit> edits = {platform::RegistryEdit::Delete(SetKey(oldName)),
-                                               SetExtEdit(newName, *ext)};
+  // One change on a hive. Where the edits are made one by one (Windows), the new name comes
+  // first, so that a stop leaves the set under both names, never under none; only a change of
+  // letter case, which is the same key, removes the old spelling first.
+  std::vector<platform::RegistryEdit> edits;
+  const bool sameKey = platform::SameRegistryName(Utf8ToUtf16(oldName), Utf8ToUtf16(newName));
+  if (sameKey)
+    edits.push_back(platform::RegistryEdit::Delete(SetKey(oldName)));
+  edits.push_back(SetExtEdit(newName, *ext));
   if (SameSetName(CurrentSetName(), oldName))
     edits.push_back(SetCurrentEdit(newName));
+  if (!sameKey)
+    edits.push_back(platform::RegistryEdit::Delete(SetKey(oldName)));
   Apply(edits, "Ext");
 }
 
