@@ -127,13 +127,13 @@ protected:
           return false;
       return true;
     };
-    EXPECT_TRUE(installed(*current) || (!installing.empty() && installed(installing)))
+    EXPECT_TRUE(installed(*current) || (installing && installed(installing)))
         << "the game's files are not those of '" << *current << "', and the next start says "
         << "nothing";
   }
 
   // The set a --use under test installs.
-  std::string installing;
+  const char* installing = nullptr;
   Installation inst;
   MainState state;
   std::string archive;
