@@ -39,8 +39,8 @@ inline constexpr std::string_view kMacroEndLine = "########";
 // --- Start-up (run once, while the main window is created) ---
 
 // Reads the game directory, the current set's extension (ChooseCurrentSet: a missing or damaged
-// current set falls back to "001" and sets currentSetProblem), the UOX switch and the printer font from
-// the registry, fills the parameter lists and creates gameDir + "QRVDAT" when it is missing.
+// current set falls back to "001" and sets currentSetProblem), the UOX switch and the printer font
+// from the registry, fills the parameter lists and creates gameDir + "QRVDAT" when it is missing.
 // Removes the temporary files that killed saves left in gameDir, QRVDAT and the registry home.
 // A registry value of the wrong type throws the settings store's error; the values read before it
 // are kept, gameDir is derived all the same, and the rest is skipped.

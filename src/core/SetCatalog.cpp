@@ -210,6 +210,9 @@ void MakeSetCurrent(const std::string& name) {
 }
 
 bool RegisterOriginalSet(const MainState& state) {
+  // Every start comes here; the usual answer costs one look at the registry.
+  if (SetExt(std::string(kOriginalSetName)) == kOriginalSetExt)
+    return false;
   for (std::string_view kind : kSetKinds)
     if (!platform::FileExists(SetFilePath(state, kind, kOriginalSetExt)))
       return false;
